@@ -1,0 +1,6 @@
+# MinGW-w64 cross build for 64-bit Windows: the build every Windows test runs
+# under wine64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VT_MINGW_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

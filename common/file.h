@@ -1,0 +1,109 @@
+// File access layer: every file and folder operation of both programs.
+//
+// The layer rejects empty and over-long paths before the system is asked,
+// retries an open that meets another process's lock, and turns each failure
+// into a status of common/status.h while handing the raw Win32 error back
+// through the last argument of every routine.
+//
+// A handle variable receives NULL, never INVALID_HANDLE_VALUE, when no file
+// was opened. Sizes and offsets are 32-bit.
+#pragma once
+
+#include <windows.h>
+
+#include "common/status.h"
+#include "common/text.h"
+
+// Record positions of FileWriteRecord.
+enum {
+  FILE_POS_CREATE = -2,  // create or truncate the file, write at offset 0
+  FILE_POS_APPEND = -4   // write after the last whole record
+};
+
+// Set in the record size of FileWriteRecord: the size is a byte count and
+// positions count bytes.
+const DWORD FILE_RECORD_BYTES = 0x80000000u;
+
+// Byte count of FileReadAll meaning "the whole file".
+const DWORD FILE_READ_WHOLE = 0x7FFFFFFFu;
+
+// TreeDelete flags.
+const DWORD TREE_RECURSE = 0x1u;
+const DWORD TREE_EXTENSIONS = 0x80000000u;
+
+// Opens or creates path (1 to 259 UTF-16 units) with CreateFileW, retrying
+// up to 15 times 200 ms apart while the file is locked by someone else.
+// Returns 0, ST_OK_EXISTED when a create-always or open-always disposition
+// met an existing file (system error then 0), or an open failure.
+int FileOpen(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
+             DWORD disposition, DWORD* sysError);
+
+// FileOpen for a path in the ANSI code page (1 to 259 bytes).
+int FileOpenA(const char* path, HANDLE* handle, DWORD access, DWORD share,
+              DWORD disposition, DWORD* sysError);
+
+// One synchronous ReadFile. ST_SHORT_READ when fewer bytes came than asked.
+int FileRead(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead,
+             DWORD* sysError);
+
+// One synchronous WriteFile. ST_DISK_FULL or ST_SHORT_WRITE for a short write.
+int FileWrite(HANDLE handle, const void* buffer, DWORD count,
+              DWORD* bytesWritten, DWORD* sysError);
+
+// Maps the last error after SetFilePointer returned 0xFFFFFFFF.
+int SeekFailureStatus(DWORD* sysError);
+
+// Maps the last error after GetFileSize returned 0xFFFFFFFF.
+int SizeFailureStatus(DWORD* sysError);
+
+// Reads count bytes (or the whole file for FILE_READ_WHOLE) of path into
+// buffer, which must hold them. Returns the status, or in whole-file mode
+// the file size on success.
+int FileReadAll(const wchar_t* path, DWORD count, void* buffer, DWORD* sysError);
+
+// Writes one record of recordSize bytes at position (records counted from 1,
+// or FILE_POS_CREATE / FILE_POS_APPEND).
+int FileWriteRecord(const wchar_t* path, DWORD recordSize, int position,
+                    const void* data, DWORD* sysError);
+
+// Creates or truncates path and writes length bytes at offset 0.
+int FileCreateWrite(const wchar_t* path, DWORD length, const void* data,
+                    DWORD* sysError);
+
+// Loads a whole file (ANSI path) into a zero-filled block of a private heap.
+// An empty file gives 0 with no heap and no block.
+int FileLoad(const char* path, HANDLE* heap, void** block, DWORD* size,
+             DWORD* sysError);
+
+// Creates a private heap and a zero-filled block of size bytes in it.
+int HeapBlockCreate(int size, HANDLE* heap, void** block, DWORD* sysError);
+
+// Frees a block and destroys its heap; clears both variables on success.
+int HeapBlockFree(HANDLE* heap, void** block, DWORD* sysError);
+
+// How much "Authenticated Users" may do in a folder made by DirCreate.
+enum DirGrant {
+  DIR_GRANT_FULL,       // full control for all three groups
+  DIR_GRANT_USERS_READ  // Authenticated Users read and execute only
+};
+
+// Creates a folder and its missing parents with the folder security of
+// common/security.h, clearing read-only and hidden on every folder of the
+// path below the drive.
+int DirCreate(const wchar_t* path, DWORD* sysError,
+              DirGrant grant = DIR_GRANT_FULL);
+
+// Deletes what a folder holds. pattern is a writable buffer holding
+// folder + "\*" with room for the longest path below; the routine reuses it
+// for its recursion. filter is a FILETIME cut-off or, with TREE_EXTENSIONS,
+// a NULL-terminated list of extensions; it may be NULL. Always returns 0.
+int TreeDelete(wchar_t* pattern, DWORD flags, const void* filter,
+               DWORD* sysError);
+
+// The user's temporary folder without its trailing backslash, in a buffer
+// shared by the whole process (the editor's form).
+const wchar_t* TempFolderGet();
+
+// The user's temporary folder with its trailing backslash, into a buffer of
+// VT_PATH_CAP characters (the Installer's form).
+void TempFolderGet(wchar_t* folder);

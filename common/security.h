@@ -1,0 +1,49 @@
+// Access control for the folders, registry keys and kernel objects that the
+// programs create: "Administrators", "SYSTEM" and "Authenticated Users", in
+// that order.
+//
+// A SecurityBlock is built just before a create call, handed to it as its
+// SECURITY_ATTRIBUTES and freed right after. Where AddAceExProc was not
+// found (systems before Windows Vista) it carries a NULL access list.
+#pragma once
+
+#include <windows.h>
+
+// What "Authenticated Users" receives; the other two groups always get full
+// control.
+enum SecurityGrant {
+  SECURITY_GRANT_FULL,       // GENERIC_ALL
+  SECURITY_GRANT_USERS_READ  // GENERIC_READ | GENERIC_EXECUTE
+};
+
+struct SecurityBlock {
+  int count;                      // SIDs held; 0 until built
+  PACL acl;                       // heap access list; NULL in the fallback
+  PSID sids[8];                   // heap SIDs; an unresolved group leaves no slot
+  SECURITY_ATTRIBUTES attributes; // what the build hands out
+  SECURITY_DESCRIPTOR inline_descriptor;  // used by the fallback
+  PSECURITY_DESCRIPTOR descriptor;        // heap descriptor holding acl
+};
+
+// Builds the block (zero-initialised by the caller) and hands out its
+// attributes. Always returns 1. The narrow form looks the groups up by
+// their ANSI names.
+int SecurityBlockBuild(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
+                       SecurityGrant grant = SECURITY_GRANT_FULL);
+int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
+                        SecurityGrant grant = SECURITY_GRANT_FULL);
+
+// Frees what the build allocated; does nothing for the fallback.
+void SecurityBlockFree(SecurityBlock* block);
+
+// Resolves a group name on the local system into a SID on the process heap.
+// Returns non-zero on success; on failure the SID pointer is NULL.
+int SidLookup(const wchar_t* name, PSID* sid);
+int SidLookupA(const char* name, PSID* sid);
+
+// Byte size of an access list with one allow entry per SID.
+DWORD AclSizeFor(int count, const PSID* sids);
+
+// Adds full-access grants for the three groups to the access list of an
+// existing kernel object, keeping its entries. Returns 0 or ST_ACL_*.
+int GrantObjectAccess(HANDLE object);

@@ -1,0 +1,70 @@
+// The package routines: writing an installer package (editor side) and
+// reading its payload (Installer side).
+//
+// Layout of a package, N the image length, L the payload length:
+//   0       N   the Installer image with its resources ("BINTYPE"/501 the
+//               configuration document, "BINTYPE"/492 the banner, the
+//               version resource whose fourth file-version part is the
+//               silent marker)
+//   N       4   L, unsigned 32-bit little-endian
+//   N+4     L   the module file, byte for byte
+//   N+4+L   ..  nothing, or the certificate table of a signed package
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "package/checksum.h"
+#include "package/config_keys.h"
+
+// Statuses of the package routines besides those of the file layer.
+enum {
+  ST_DOC_LOAD = -2,        // write_document_resource: document not loaded
+  ST_RES_BEGIN = -556,     // BeginUpdateResource failed
+  ST_RES_BAD_EXE = -558,   // ... because the file is not an executable
+  ST_RES_UPDATE = -560,    // UpdateResource failed, update discarded
+  ST_RES_END = -561,       // EndUpdateResource failed
+  ST_VER_NO_FILE = -1,     // version: file missing
+  ST_VER_NO_INFO = -2,     // version: no version information
+  ST_VER_READ = -3,        // version: information not readable
+  ST_VER_BEGIN = -4,       // stamp: BeginUpdateResource failed
+  ST_VER_NO_TRANSLATION = -5,
+  ST_VER_UPDATE = -6,
+  ST_VER_END = -7
+};
+
+// Size of a file found by name (low 32 bits). 0, or -46, -45, -43, -49, -48.
+int query_file_size(const wchar_t* path, DWORD* size, DWORD* sysError);
+int query_file_size(const char* path, DWORD* size, DWORD* sysError);
+
+// Package checksum of a whole file (ANSI path), read in 8,192-byte blocks.
+// A failure leaves *value untouched.
+int checksum_file(const char* path, uint32_t* value, DWORD* sysError);
+
+// Stores the document file (ANSI path) as "BINTYPE"/501/1024 of the package.
+// Returns 1 on success.
+int write_document_resource(const wchar_t* package, const char* document,
+                            DWORD* sysError);
+
+// Appends the payload block (length and bytes of module) to the package.
+// A module that does not exist appends nothing and returns 0.
+int append_payload_block(const wchar_t* package, const wchar_t* module,
+                         DWORD* sysError);
+
+// The four parts a.b.c.d of the fixed file version of an executable.
+int read_version_parts(const wchar_t* path, int* a, int* b, int* c, int* d,
+                       DWORD* sysError);
+
+// Rewrites the fixed file version of an executable in place, leaving every
+// other byte of the file where it is.
+int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d,
+                        DWORD* sysError);
+
+// Copies the payload found at image_length of the package to target, which
+// then holds exactly the payload bytes, and returns their checksum in
+// *checksum (also after a failure). When held is given, the target stays
+// open through *held, shared for reading only, so that nobody can change
+// the checked bytes until the caller closes it.
+int extract_payload(const wchar_t* package, DWORD image_length,
+                    const wchar_t* target, uint32_t* checksum, DWORD* sysError,
+                    HANDLE* held = NULL);

@@ -1,0 +1,106 @@
+# Shared steps of the project's scripts: installing what the build needs,
+# building the three configurations, and the Wine test bench (a private
+# prefix, a persistent wineserver and an Xvfb display).
+#
+# Source it from bash; the scripts set VT_ROOT and VT_BUILD before.
+
+: "${VT_ROOT:?}"
+: "${VT_BUILD:=$VT_ROOT/build}"
+VT_JOBS=${VT_JOBS:-$(nproc 2>/dev/null || echo 2)}
+VT_WINEPREFIX=$VT_BUILD/wineprefix
+VT_WINE=/usr/lib/wine/wine64
+export WINEDEBUG=-all
+
+vt_log() { printf '== %s\n' "$*"; }
+
+# Debian packages of the build and the test bench.
+VT_PACKAGES=(
+  cmake make clang libclang-rt-14-dev googletest
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine64 xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
+  osslsigncode openssl
+)
+
+# Installs the packages that are missing (as root, or through sudo).
+vt_install_packages() {
+  local missing=() p
+  for p in "${VT_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  vt_log "installing ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+# Configures and builds one configuration: native, x86_64 or i686.
+vt_build_config() {
+  local config=$1 dir=$VT_BUILD/$1 args=()
+  case $config in
+    native) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+    x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-x86_64.cmake") ;;
+    i686) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-i686.cmake" -DVT_TESTS=OFF) ;;
+  esac
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$VT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$dir.configure.log" 2>&1 ||
+      { cat "$dir.configure.log"; return 1; }
+  fi
+  vt_log "building $config"
+  cmake --build "$dir" -j "$VT_JOBS" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+}
+
+vt_build_all() {
+  mkdir -p "$VT_BUILD"
+  vt_build_config native && vt_build_config x86_64 && vt_build_config i686
+}
+
+# Starts Xvfb on the first free display and a persistent wineserver for the
+# private prefix, creating the prefix the first time. vt_bench_stop ends both.
+vt_bench_start() {
+  export WINEPREFIX=$VT_WINEPREFIX
+  local n=90
+  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$VT_BUILD/xvfb.log" 2>&1 &
+  VT_XVFB_PID=$!
+  export DISPLAY=:$n
+  local i
+  for i in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+
+  wineserver -p </dev/null >/dev/null 2>&1
+  VT_WINESERVER_STARTED=1
+  if [ ! -f "$WINEPREFIX/.vantorel-ready" ]; then
+    vt_log "creating the Wine prefix $WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8 wineboot -i </dev/null >"$VT_BUILD/wineboot.log" 2>&1
+    vt_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAGothic /f
+    vt_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+    touch "$WINEPREFIX/.vantorel-ready"
+  fi
+}
+
+vt_bench_stop() {
+  if [ -n "${VT_WINESERVER_STARTED:-}" ]; then
+    WINEPREFIX=$VT_WINEPREFIX wineserver -k </dev/null >/dev/null 2>&1 || true
+    VT_WINESERVER_STARTED=
+  fi
+  if [ -n "${VT_XVFB_PID:-}" ]; then
+    kill "$VT_XVFB_PID" 2>/dev/null || true
+    wait "$VT_XVFB_PID" 2>/dev/null || true
+    VT_XVFB_PID=
+  fi
+}
+
+# Runs a Windows program under wine64 in the private prefix; its output
+# goes to a file first (see tools/wine-run.in).
+vt_wine() {
+  local log
+  log=$(mktemp)
+  LC_ALL=ja_JP.UTF-8 "$VT_WINE" "$@" </dev/null >"$log" 2>&1
+  local rc=$?
+  cat "$log"
+  rm -f "$log"
+  return $rc
+}
