@@ -62,13 +62,15 @@ vt_build_all() {
 # private prefix, creating the prefix the first time. vt_bench_stop ends both.
 vt_bench_start() {
   export WINEPREFIX=$VT_WINEPREFIX
-  local n=90
-  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$VT_BUILD/xvfb.log" 2>&1 &
+  # Xvfb picks a free display itself and writes its number to fd 3.
+  local numfile=$VT_BUILD/xvfb.display
+  rm -f "$numfile"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    </dev/null >"$VT_BUILD/xvfb.log" 2>&1 3>"$numfile" &
   VT_XVFB_PID=$!
-  export DISPLAY=:$n
   local i
-  for i in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  for i in $(seq 100); do [ -s "$numfile" ] && break; sleep 0.1; done
+  export DISPLAY=:$(tr -d '[:space:]' <"$numfile")
 
   wineserver -p </dev/null >/dev/null 2>&1
   VT_WINESERVER_STARTED=1
