@@ -10,8 +10,6 @@
 
 #include <shlobj.h>
 
-InstallerSettings Settings;
-
 namespace {
 
 // A "BINTYPE" resource of the running image, by number in any language.
