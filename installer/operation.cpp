@@ -9,11 +9,11 @@
 
 namespace {
 
-// Copy buffer of the module and the uninstaller; the operation runs once
-// and on one thread at a time.
+// Block sizes of the module copy and the uninstaller copy. The blocks live
+// on the stack of the copying thread: a static buffer would be stored in
+// the image of every package.
 const DWORD kModuleBlock = 81920;
 const DWORD kUninstallerBlock = 40960;
-unsigned char CopyBlock[kModuleBlock];
 
 // How long the registration program may take before the run goes on.
 const DWORD kRegistrationWaitMs = 120000;
@@ -30,6 +30,7 @@ const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
 // bytes; otherwise false with the system's error (ERROR_CRC when the bytes
 // differ), and a file that was opened is deleted again.
 bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
+  unsigned char block[kModuleBlock];
   HANDLE source = Settings.module_held;
   if (!source) {
     *error = ERROR_INVALID_HANDLE;
@@ -43,19 +44,19 @@ bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
   uint32_t copied = 0;
   for (bool more = ok; more;) {
     DWORD got = 0, put = 0;
-    int st = FileRead(source, CopyBlock, kModuleBlock, &got, error);
+    int st = FileRead(source, block, kModuleBlock, &got, error);
     if (st != ST_OK && st != ST_SHORT_READ) ok = false;
-    else if (got && FileWrite(target, CopyBlock, got, &put, error) < 0) ok = false;
-    else copied = checksum_update(copied, CopyBlock, static_cast<int>(got));
+    else if (got && FileWrite(target, block, got, &put, error) < 0) ok = false;
+    else copied = checksum_update(copied, block, static_cast<int>(got));
     more = ok && st == ST_OK;
   }
   uint32_t landed = 0;
   if (ok && SetFilePointer(target, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
     for (bool more = true; more;) {
       DWORD got = 0;
-      int st = FileRead(target, CopyBlock, kModuleBlock, &got, error);
+      int st = FileRead(target, block, kModuleBlock, &got, error);
       if (st != ST_OK && st != ST_SHORT_READ) ok = false;
-      landed = checksum_update(landed, CopyBlock, static_cast<int>(got));
+      landed = checksum_update(landed, block, static_cast<int>(got));
       more = ok && st == ST_OK;
     }
   } else {
@@ -281,6 +282,7 @@ int write_uninstall_entry() {
 }
 
 int copy_uninstaller() {
+  unsigned char block[kUninstallerBlock];
   wchar_t folder[VT_PATH_CAP], path[VT_PATH_CAP];
   if (compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
                                Settings.guid) < 0 ||
@@ -300,13 +302,13 @@ int copy_uninstaller() {
   int32_t remaining = Settings.image_length;
   while (remaining > 0) {
     DWORD got = 0, put = 0;
-    int st = FileRead(package, CopyBlock, kUninstallerBlock, &got, &error);
+    int st = FileRead(package, block, kUninstallerBlock, &got, &error);
     if (st != ST_OK && st != ST_SHORT_READ) {
       result = 4;
       break;
     }
     DWORD part = got < static_cast<DWORD>(remaining) ? got : static_cast<DWORD>(remaining);
-    int written = part ? FileWrite(program, CopyBlock, part, &put, &error) : ST_OK;
+    int written = part ? FileWrite(program, block, part, &put, &error) : ST_OK;
     if (st == ST_SHORT_READ) {
       result = written;
       break;

@@ -92,7 +92,7 @@ void TempNamesMake() {
 
 // Whether the open file holds exactly bytes.
 bool FileHolds(HANDLE file, const void* bytes, DWORD size, DWORD* error) {
-  static unsigned char block[4096];
+  unsigned char block[4096];
   const unsigned char* expected = static_cast<const unsigned char*>(bytes);
   DWORD offset = 0;
   for (;;) {

@@ -1,8 +1,12 @@
 // Helpers of the Installer's end-to-end tests.
 #include "tests/installer/e2e_support.h"
 
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <stdio.h>
+
+#include "package/pe_image.h"
 
 namespace {
 
@@ -325,4 +329,101 @@ std::wstring PendingPath(const std::wstring& stored) {
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
   return text;
+}
+
+// Resource directory entries as the PE format lays them out.
+namespace {
+
+uint16_t Le16(const std::string& b, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+
+uint32_t Le32(const std::string& b, size_t at) {
+  return Le16(b, at) | static_cast<uint32_t>(Le16(b, at + 2)) << 16;
+}
+
+}  // namespace
+
+bool ResourceHide(const std::wstring& package, int id) {
+  std::string bytes = FileBytes(package);
+  uint32_t rva = 0;
+  PeSection section = {};
+  if (!pe_resource_section(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &rva,
+                           &section))
+    return false;
+  uint32_t base = 0;
+  if (!pe_file_offset(section, rva, 16, &base)) return false;
+  auto entries = [&](uint32_t dir, size_t* count) {
+    *count = static_cast<size_t>(Le16(bytes, base + dir + 12)) + Le16(bytes, base + dir + 14);
+    return base + dir + 16;
+  };
+  size_t types = 0;
+  size_t entry = entries(0, &types);
+  for (size_t i = 0; i < types; ++i, entry += 8) {
+    uint32_t name = Le32(bytes, entry);
+    if (!(name & 0x80000000u)) continue;
+    size_t text = base + (name & 0x7FFFFFFFu);
+    std::wstring type;
+    for (uint16_t k = 0, n = Le16(bytes, text); k < n; ++k)
+      type += static_cast<wchar_t>(Le16(bytes, text + 2 + 2 * k));
+    if (type != L"BINTYPE") continue;
+    size_t names = 0;
+    size_t named = entries(Le32(bytes, entry + 4) & 0x7FFFFFFFu, &names);
+    for (size_t j = 0; j < names; ++j, named += 8) {
+      if (Le32(bytes, named) != static_cast<uint32_t>(id)) continue;
+      // The next number keeps the entries in the order that look-ups rely on.
+      uint32_t hidden = static_cast<uint32_t>(id) + 1;
+      for (int k = 0; k < 4; ++k) bytes[named + k] = static_cast<char>(hidden >> (8 * k));
+      return FileWriteBytes(package, bytes);
+    }
+  }
+  return false;
+}
+
+bool PlatformKeepsAccessLists(bool registry) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)(A;OICI;GRGX;;;AU)", SDDL_REVISION_1, &descriptor,
+          nullptr))
+    return false;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR read = nullptr;
+  bool kept = false;
+  if (registry) {
+    const wchar_t kProbe[] = L"Software\\VantorelTest\\AccessProbe";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProbe);
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProbe, 0, nullptr, 0, KEY_ALL_ACCESS, &attributes,
+                        &key, nullptr) == ERROR_SUCCESS) {
+      if (GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          &acl, nullptr, &read) == ERROR_SUCCESS)
+        kept = AclHas(acl, WinAuthenticatedUserSid);
+      RegCloseKey(key);
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProbe);
+  } else {
+    ScratchDir scratch(L"acl");
+    std::wstring folder = scratch.file(L"probe");
+    if (CreateDirectoryW(folder.c_str(), &attributes) &&
+        GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &acl, nullptr, &read) == ERROR_SUCCESS)
+      kept = AclHas(acl, WinAuthenticatedUserSid);
+  }
+  if (read) LocalFree(read);
+  LocalFree(descriptor);
+  return kept;
+}
+
+bool AclHas(PACL acl, WELL_KNOWN_SID_TYPE group) {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  if (!CreateWellKnownSid(group, nullptr, sid, &size)) return false;
+  for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (GetAce(acl, i, &ace) &&
+        EqualSid(sid, reinterpret_cast<PSID>(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart)))
+      return true;
+  }
+  return false;
 }

@@ -95,5 +95,18 @@ void PendingRenamesRemove(const std::wstring& text);
 // "\??\" and "!" taken off a pending rename's path.
 std::wstring PendingPath(const std::wstring& stored);
 
+// Renames the "BINTYPE" resource id of a package (to id + 1) in its
+// resource directory, so that a look-up by id no longer finds it.
+bool ResourceHide(const std::wstring& package, int id);
+
+// Whether the platform keeps the access list given to a new folder or
+// registry key, so that reading it back tells what the program set. Wine 8
+// builds a folder's list from the Unix permissions and gives a new key a
+// default list whatever it was asked for.
+bool PlatformKeepsAccessLists(bool registry);
+
+// Whether an access list holds an entry for a well-known group.
+bool AclHas(PACL acl, WELL_KNOWN_SID_TYPE group);
+
 // Lower-case copy, for comparing paths.
 std::wstring Lower(std::wstring text);

@@ -77,10 +77,7 @@ TEST_F(InstallerPopups, FailedCheckIsReportedWhenWarningsAreOn) {
 
 TEST_F(InstallerPopups, StartUpErrorShowsStatusTextAndError) {
   ASSERT_TRUE(Build().ok);
-  HANDLE update = BeginUpdateResourceW(package_.c_str(), FALSE);
-  ASSERT_NE(update, nullptr);
-  ASSERT_TRUE(UpdateResourceW(update, L"BINTYPE", MAKEINTRESOURCEW(501), 1024, nullptr, 0));
-  ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+  ASSERT_TRUE(ResourceHide(package_, 501));
   PopupSeen seen;
   EXPECT_EQ(RunAndAnswer(Quoted(package_), 2, &seen), 11);
   ASSERT_TRUE(seen.found);
