@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <functional>
 #include <map>
@@ -245,6 +246,11 @@ std::vector<AceView> AclRead(PACL acl) {
     if (!GetAce(acl, i, &ace)) continue;
     auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
     AceView view = {L"other", allowed->Mask, allowed->Header.AceFlags};
+    wchar_t* sid_text = nullptr;
+    if (ConvertSidToStringSidW(reinterpret_cast<PSID>(&allowed->SidStart), &sid_text)) {
+      view.group = sid_text;
+      LocalFree(sid_text);
+    }
     if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) view.group = L"not an allow entry";
     for (const Known& k : known) {
       BYTE sid[SECURITY_MAX_SID_SIZE];
