@@ -427,3 +427,34 @@ bool AclHas(PACL acl, WELL_KNOWN_SID_TYPE group) {
   }
   return false;
 }
+
+long RunProgramWithoutAdministrators(const std::wstring& command_line, DWORD timeout_ms) {
+  HANDLE token = nullptr, restricted = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token)) return -1;
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size);
+  SID_AND_ATTRIBUTES disable = {sid, 0};
+  BOOL made = CreateRestrictedToken(token, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted);
+  CloseHandle(token);
+  if (!made) return -1;
+  std::wstring command = command_line;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessAsUserW(restricted, nullptr, &command[0], nullptr, nullptr, FALSE,
+                                      0, nullptr, nullptr, &startup, &process);
+  CloseHandle(restricted);
+  if (!started) return -1;
+  CloseHandle(process.hThread);
+  long result = -2;
+  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result = static_cast<long>(code);
+  } else {
+    TerminateProcess(process.hProcess, 9);
+  }
+  CloseHandle(process.hProcess);
+  return result;
+}

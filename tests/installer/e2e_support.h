@@ -54,6 +54,10 @@ PackageResult PackageBuild(const std::wstring& output, const std::wstring& modul
 long RunProgram(const std::wstring& command_line, const std::wstring& folder,
                 DWORD timeout_ms);
 
+// RunProgram with a token in which the Administrators group is held for
+// deny only, as a filtered or restricted administrator's token holds it.
+long RunProgramWithoutAdministrators(const std::wstring& command_line, DWORD timeout_ms);
+
 // Starts a command line without waiting; the caller waits and closes.
 HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder,
                     DWORD* process_id);

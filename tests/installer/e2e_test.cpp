@@ -117,6 +117,14 @@ TEST_F(InstallerE2E, MissingResourcesEndTheRunAtStartUp) {
   }
 }
 
+// Administrators held for deny only grants no rights: a package that
+// requires them stops; one that does not goes on.
+TEST_F(InstallerE2E, AdministratorsHeldForDenyOnlyDoNotCount) {
+  ASSERT_TRUE(Build({{L"Vantorel-Init.Administrator", L"1"}}).ok);
+  EXPECT_EQ(RunProgramWithoutAdministrators(L"\"" + package_ + L"\"", kRunTimeout), 22);
+  ExpectNothingInstalled();
+}
+
 TEST_F(InstallerE2E, ModuleHeldOpenEndsWithCopyFailure) {
   const std::string old_bytes = "an older module";
   ASSERT_TRUE(FileWriteBytes(Target(), old_bytes));
