@@ -56,12 +56,18 @@ bool Subdirectory(uint32_t target, uint32_t* offset) {
 
 }  // namespace
 
-bool pe_resource_section(const uint8_t* head, size_t length, uint32_t* rsrc_rva,
-                         PeSection* section) {
+bool pe_is_image(const uint8_t* head, size_t length) {
   Bytes b{head, length};
   if (!head || !b.has(0, 0x40) || head[0] != 'M' || head[1] != 'Z') return false;
   uint32_t pe = b.u32(0x3C);
-  if (!b.has(pe, 24) || b.u32(pe) != kPeSignature) return false;
+  return b.has(pe, 24) && b.u32(pe) == kPeSignature;
+}
+
+bool pe_resource_section(const uint8_t* head, size_t length, uint32_t* rsrc_rva,
+                         PeSection* section) {
+  Bytes b{head, length};
+  if (!pe_is_image(head, length)) return false;
+  uint32_t pe = b.u32(0x3C);
   uint32_t sections = b.u16(pe + 6);
   uint32_t optional_size = b.u16(pe + 20);
   uint32_t opt = pe + 24;

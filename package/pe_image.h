@@ -21,6 +21,10 @@ struct PeSection {
   uint32_t raw_size;
 };
 
+// Whether the first bytes of a file begin a PE image: "MZ", and "PE\0\0"
+// with a file header where e_lfanew points.
+bool pe_is_image(const uint8_t* head, size_t length);
+
 // From the first bytes of the file (headers and section table): the RVA of
 // the resource directory and the section that holds it. False when the bytes
 // are no PE image, it has no resource directory, or no section holds it.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -162,6 +163,16 @@ TEST(PeImage, DamagedImagesAreRefused) {
     size_t at = 0;
     EXPECT_FALSE(FixedPart(im.bytes, 0x411, &at)) << row.name;
   }
+}
+
+TEST(PeImage, TellsAnImageFromOtherBytes) {
+  Image im = Build(false);
+  EXPECT_TRUE(pe_is_image(im.bytes.data(), im.bytes.size()));
+  EXPECT_FALSE(pe_is_image(im.bytes.data(), 0x80 + 23)) << "file header cut off";
+  const std::string text = "MZ is how this text starts, but it is no image at all..............";
+  EXPECT_FALSE(pe_is_image(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  im.put32(0x80, 0x00004550 + 0x100);
+  EXPECT_FALSE(pe_is_image(im.bytes.data(), im.bytes.size()));
 }
 
 TEST(PeImage, VersionBlockChecks) {
