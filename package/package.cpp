@@ -13,7 +13,7 @@ namespace {
 
 const DWORD kChecksumBlock = 8192;   // checksum pass
 const DWORD kCopyBlock = 81920;      // payload append and extraction
-const DWORD kCompareBlock = 8192;    // comparing a held target with the package
+const DWORD kCompareBlock = 32768;   // comparing a held target with the package
 const DWORD kHeadBytes = 8192;       // headers and section table of an image
 const DWORD kResourceMax = 16u << 20;  // largest resource section looked into
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
