@@ -15,21 +15,24 @@ namespace {
 
 const uint32_t kPolynomial = 0xEDB88320u;
 
-struct Tables {
-  uint32_t t[8][256];
+// Zero-initialised, so that it takes no room in the image, and filled
+// before main.
+uint32_t g_tables[8][256];
 
-  Tables() {
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t r = n;
-      for (int bit = 0; bit < 8; ++bit) r = (r & 1) ? (r >> 1) ^ kPolynomial : r >> 1;
-      t[0][n] = r;
-    }
-    for (int k = 1; k < 8; ++k)
-      for (int n = 0; n < 256; ++n) t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
+void TablesBuild() {
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t r = n;
+    for (int bit = 0; bit < 8; ++bit) r = (r & 1) ? (r >> 1) ^ kPolynomial : r >> 1;
+    g_tables[0][n] = r;
   }
-};
+  for (int k = 1; k < 8; ++k)
+    for (int n = 0; n < 256; ++n)
+      g_tables[k][n] = (g_tables[k - 1][n] >> 8) ^ g_tables[0][g_tables[k - 1][n] & 0xFF];
+}
 
-const Tables g_tables;
+struct TablesAtStart {
+  TablesAtStart() { TablesBuild(); }
+} g_tables_at_start;
 
 // Four bytes as a little-endian word, whatever the alignment.
 inline uint32_t Load32(const unsigned char* p) {
@@ -41,7 +44,8 @@ inline uint32_t Load32(const unsigned char* p) {
 
 uint32_t checksum_update(uint32_t start, const void* bytes, int count) {
   if (!bytes || count <= 0) return start;
-  const uint32_t(*t)[256] = g_tables.t;
+  if (!g_tables[0][1]) TablesBuild();  // called by a constructor before ours ran
+  const uint32_t(*t)[256] = g_tables;
   const unsigned char* p = static_cast<const unsigned char*>(bytes);
   size_t n = static_cast<size_t>(count);
   uint32_t r = start;
