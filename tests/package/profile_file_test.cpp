@@ -10,6 +10,7 @@
 
 #include "common/status.h"
 #include "package/config_keys.h"
+#include "sample_keys.h"
 #include "support.h"
 
 namespace {
@@ -23,45 +24,11 @@ std::wstring ReadKey(const std::wstring& file, const char* section, const char* 
   return value;
 }
 
-struct Key {
-  const char* section;
-  const char* key;
-  const char* value;
-};
-
 TEST(ProfileWriteFile, TheBuiltDocumentOfASampleProject) {
   TempFolder dir;
   const std::wstring doc = dir / L"instbase.ini";
   ASSERT_TRUE(CopyFileW(BaseDocument().c_str(), doc.c_str(), FALSE));
-  const Key keys[] = {
-      {CFG_INIT, CFG_INSTALL_GUID, "{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}"},
-      {CFG_INIT, CFG_PGM_NAME, "Sample Grid"},
-      {CFG_INIT, CFG_OS_VER, "000-000-011-110"},
-      {CFG_INIT, CFG_VER_MAJOR, "1"},
-      {CFG_INIT, CFG_VER_MINOR, "0"},
-      {CFG_INIT, CFG_VER_BUILD, "1"},
-      {CFG_INIT, CFG_ADMINISTRATOR, "1"},
-      {CFG_INIT, CFG_INSTALL_TYPE, "0"},
-      {CFG_INIT, CFG_WARNING_MSG, "0"},
-      {CFG_INIT, CFG_WARNING_TYPE, "0"},
-      {CFG_INIT, CFG_UNINSTALL_RUN, "0"},
-      {CFG_INIT, CFG_COPY_ERROR, "0"},
-      {CFG_INIT, CFG_REBOOT_MSG, "0"},
-      {CFG_INIT, CFG_REBOOT_RUN, "0"},
-      {CFG_COPY, CFG_FILE_NAME, "samplegrid.ocx"},
-      {CFG_COPY, CFG_FILE_CRC, "0C41D7A2"},
-      {CFG_COPY, CFG_FILE_LEN, "00040960"},
-      {CFG_UNINSTALL, CFG_UN_DSP_NAME, "Sample Grid"},
-      {CFG_UNINSTALL, CFG_UNINSTALL_TYPE, "0"},
-      {CFG_UNINSTALL, CFG_WARNING_MSG, "0"},
-      {CFG_UNINSTALL, CFG_WARNING_TYPE, "0"},
-      {CFG_UNINSTALL, CFG_DELETE_ERROR, "0"},
-      {CFG_UNINSTALL, CFG_REBOOT_MSG, "0"},
-      {CFG_UNINSTALL, CFG_REBOOT_RUN, "0"},
-      {CFG_INIT, CFG_FILE_LEN, "00000000"},
-      {CFG_INIT, CFG_FILE_LEN, "00098304"},
-  };
-  for (const Key& k : keys) {
+  for (const Key& k : kBuildKeys) {
     DWORD error = 0;
     ASSERT_EQ(profile_write_file(Narrow(doc).c_str(), k.section, k.key, k.value, &error), 0)
         << k.key;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "package/config_keys.h"
+#include "sample_keys.h"
 
 namespace {
 
@@ -176,47 +177,10 @@ std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The editor's keys in its writing order, with a project's values; the
-// image length goes in last, first as its placeholder.
-struct Key {
-  const char* section;
-  const char* key;
-  const char* value;
-};
-
-const Key kBuildKeys[] = {
-    {CFG_INIT, CFG_INSTALL_GUID, "{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}"},
-    {CFG_INIT, CFG_PGM_NAME, "Sample Grid"},
-    {CFG_INIT, CFG_OS_VER, "000-000-011-110"},
-    {CFG_INIT, CFG_VER_MAJOR, "1"},
-    {CFG_INIT, CFG_VER_MINOR, "0"},
-    {CFG_INIT, CFG_VER_BUILD, "1"},
-    {CFG_INIT, CFG_ADMINISTRATOR, "1"},
-    {CFG_INIT, CFG_INSTALL_TYPE, "0"},
-    {CFG_INIT, CFG_WARNING_MSG, "0"},
-    {CFG_INIT, CFG_WARNING_TYPE, "0"},
-    {CFG_INIT, CFG_UNINSTALL_RUN, "0"},
-    {CFG_INIT, CFG_COPY_ERROR, "0"},
-    {CFG_INIT, CFG_REBOOT_MSG, "0"},
-    {CFG_INIT, CFG_REBOOT_RUN, "0"},
-    {CFG_COPY, CFG_FILE_NAME, "samplegrid.ocx"},
-    {CFG_COPY, CFG_FILE_CRC, "0C41D7A2"},
-    {CFG_COPY, CFG_FILE_LEN, "00040960"},
-    {CFG_UNINSTALL, CFG_UN_DSP_NAME, "Sample Grid"},
-    {CFG_UNINSTALL, CFG_UNINSTALL_TYPE, "0"},
-    {CFG_UNINSTALL, CFG_WARNING_MSG, "0"},
-    {CFG_UNINSTALL, CFG_WARNING_TYPE, "0"},
-    {CFG_UNINSTALL, CFG_DELETE_ERROR, "0"},
-    {CFG_UNINSTALL, CFG_REBOOT_MSG, "0"},
-    {CFG_UNINSTALL, CFG_REBOOT_RUN, "0"},
-    {CFG_INIT, CFG_FILE_LEN, "00000000"},
-    {CFG_INIT, CFG_FILE_LEN, "00098304"},
-};
-
 TEST(BaseDocument, TheEditorsKeysGiveTheBuiltDocument) {
   std::string doc = Slurp(VT_SOURCE_DIR "/editor/instbase.ini");
   const std::string expected = Slurp(VT_SOURCE_DIR "/tests/package/data/built_document.ini");
-  for (const Key& k : kBuildKeys) {
+  for (const pkgtest::Key& k : pkgtest::kBuildKeys) {
     Result r = Write(doc, k.section, k.key, k.value);
     ASSERT_EQ(r.status, 0) << k.section << "." << k.key;
     doc = r.text;
