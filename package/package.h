@@ -41,6 +41,9 @@ enum {
 #define PACKAGE_IMAGE_LENGTH_PLACEHOLDER "00000000"
 
 // Size of a file found by name (low 32 bits). 0, or -46, -45, -43, -49, -48.
+// A path of 0 or more than 259 characters, or holding a wildcard, gives -48
+// (ERROR_INVALID_NAME) without a search; a folder -43 (ERROR_ACCESS_DENIED);
+// a file of 4 GiB or more ST_SIZE_FAILED (ERROR_FILE_TOO_LARGE).
 int query_file_size(const wchar_t* path, DWORD* size, DWORD* sysError);
 int query_file_size(const char* path, DWORD* size, DWORD* sysError);
 
@@ -49,7 +52,9 @@ int query_file_size(const char* path, DWORD* size, DWORD* sysError);
 int checksum_file(const char* path, uint32_t* value, DWORD* sysError);
 
 // Stores the document file (ANSI path) as "BINTYPE"/501/1024 of the package.
-// Returns 1 on success.
+// Returns 1 on success; ST_DOC_LOAD for a document that is missing or empty
+// (an empty resource cannot be stored); ST_RES_BAD_EXE for a package that
+// is no executable, whether or not the system says so.
 int write_document_resource(const wchar_t* package, const char* document,
                             DWORD* sysError);
 
@@ -60,7 +65,9 @@ int check_image_length(const wchar_t* package, DWORD image_length,
                        DWORD* sysError);
 
 // Appends the payload block (length and bytes of module) to the package.
-// A module that does not exist appends nothing and returns 0.
+// A module that does not exist appends nothing and returns 0 (the package
+// is then not even opened). Exactly the announced length is copied: a
+// module that shrinks meanwhile fails with ST_SHORT_READ.
 int append_payload_block(const wchar_t* package, const wchar_t* module,
                          DWORD* sysError);
 
