@@ -1,6 +1,6 @@
 // The file layer's decisions as plain values: which errors are retried and
-// what each maps to, where a record lands, how large a heap starts, which
-// files an extension list selects.
+// what each maps to, where a record lands, which files an extension list
+// selects.
 #include "common/file_rules.h"
 
 #include <gtest/gtest.h>
@@ -48,17 +48,14 @@ TEST(FileErrorStatus, TransferSeekSizeAndFolderErrors) {
     uint32_t error;
     int status;
   } rows[] = {
-      {FileReadErrorStatus, 5, ST_REFUSED},        {FileReadErrorStatus, 6, ST_INVALID_HANDLE},
-      {FileReadErrorStatus, 39, ST_READ_FAILED},   {FileWriteErrorStatus, 5, ST_REFUSED},
-      {FileWriteErrorStatus, 6, ST_INVALID_HANDLE}, {FileWriteErrorStatus, 39, ST_DISK_FULL},
-      {FileWriteErrorStatus, 112, ST_DISK_FULL},   {FileWriteErrorStatus, 1117, ST_WRITE_FAILED},
-      {FileShortWriteStatus, 39, ST_DISK_FULL},    {FileShortWriteStatus, 112, ST_DISK_FULL},
-      {FileShortWriteStatus, 0, ST_SHORT_WRITE},   {FileSeekErrorStatus, 6, ST_INVALID_HANDLE},
-      {FileSeekErrorStatus, 87, ST_SEEK_PARAM},    {FileSeekErrorStatus, 131, ST_NEGATIVE_SEEK},
-      {FileSeekErrorStatus, 5, ST_SEEK_FAILED},    {FileSizeErrorStatus, 6, ST_INVALID_HANDLE},
-      {FileSizeErrorStatus, 5, ST_SIZE_FAILED},    {DirErrorStatus, 3, ST_DIR_PATH_NOT_FOUND},
-      {DirErrorStatus, 5, ST_DIR_ACCESS_DENIED},   {DirErrorStatus, 183, ST_DIR_EXISTS},
-      {DirErrorStatus, 123, ST_DIR_FAILED},
+      {FileReadErrorStatus, 5, ST_REFUSED},         {FileReadErrorStatus, 6, ST_INVALID_HANDLE},
+      {FileReadErrorStatus, 39, ST_READ_FAILED},    {FileWriteErrorStatus, 5, ST_REFUSED},
+      {FileWriteErrorStatus, 6, ST_INVALID_HANDLE}, {FileShortWriteStatus, 112, ST_DISK_FULL},
+      {FileSeekErrorStatus, 6, ST_INVALID_HANDLE},  {FileSeekErrorStatus, 87, ST_SEEK_PARAM},
+      {FileSeekErrorStatus, 131, ST_NEGATIVE_SEEK}, {FileSeekErrorStatus, 5, ST_SEEK_FAILED},
+      {FileSizeErrorStatus, 6, ST_INVALID_HANDLE},  {FileSizeErrorStatus, 5, ST_SIZE_FAILED},
+      {DirErrorStatus, 3, ST_DIR_PATH_NOT_FOUND},   {DirErrorStatus, 5, ST_DIR_ACCESS_DENIED},
+      {DirErrorStatus, 183, ST_DIR_EXISTS},         {DirErrorStatus, 123, ST_DIR_FAILED},
   };
   for (const Row& row : rows) EXPECT_EQ(row.map(row.error), row.status) << row.error;
 }
@@ -95,12 +92,6 @@ TEST(FileRecordOffset, PositionsAppendAndTheEndOfTheFile) {
       EXPECT_EQ(offset, row.offset) << row.size << " " << row.position;
     }
   }
-}
-
-TEST(FileHeapInitialSize, OnePageMoreThanTheWholePages) {
-  const uint32_t rows[][2] = {{1, 4096},    {4095, 4096},  {4096, 8192},
-                              {5000, 8192}, {8192, 12288}, {0x7FFFFFFFu, 0x80000000u}};
-  for (const auto& row : rows) EXPECT_EQ(FileHeapInitialSize(row[0]), row[1]) << row[0];
 }
 
 TEST(FileExtensionListed, WholeExtensionWithoutCase) {
