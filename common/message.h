@@ -66,5 +66,6 @@ void WindowBringForward(HWND window);
 // when the shell cannot be asked.
 void DocumentsFolderGet(wchar_t* dest);
 
-// Fills stamp with the local time. Returns 0.
+// Fills stamp with the local time. Returns 0, or -1 when the clock stands
+// past the year 9999 (the digits are then all "0").
 int TimeStampMake(TimeStamp* stamp);
