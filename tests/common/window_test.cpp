@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <objbase.h>
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -160,34 +159,14 @@ std::wstring FolderName(const std::wstring& path) {
   return path.substr(path.rfind(L'\\') + 1);
 }
 
-BOOL CALLBACK FindTree(HWND window, LPARAM param) {
-  wchar_t name[64];
-  if (!GetClassNameW(window, name, 64) || wcscmp(name, WC_TREEVIEWW) != 0) return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
-}
-
-// Waits until the tree view of a dialog of this process has an item with
-// the text selected.
-bool TreeSelectionWait(HWND dialog, const std::wstring& text, DWORD timeout_ms) {
-  HWND tree = NULL;
-  EnumChildWindows(dialog, FindTree, reinterpret_cast<LPARAM>(&tree));
-  if (!tree) return false;
+// Waits until the tree of the folder browser shows text as its selection.
+bool TreeSelectionWait(HWND browser, const std::wstring& text, DWORD timeout_ms) {
   DWORD start = GetTickCount();
-  do {
-    wchar_t label[MAX_PATH] = {0};
-    TVITEMW item = {};
-    item.mask = TVIF_TEXT;
-    item.hItem = reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    item.pszText = label;
-    item.cchTextMax = MAX_PATH;
-    if (item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
-        _wcsicmp(label, text.c_str()) == 0)
-      return true;
+  while (_wcsicmp(UiTreeSelectionText(browser).c_str(), text.c_str()) != 0) {
+    if (GetTickCount() - start >= timeout_ms) return false;
     Sleep(20);
-  } while (GetTickCount() - start < timeout_ms);
-  return false;
+  }
+  return true;
 }
 
 TEST_F(PlacedDialog, FolderBrowserIsCentredOnItsOwnerWithTheFolderPreselected) {

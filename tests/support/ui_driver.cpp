@@ -78,6 +78,12 @@ BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK FindTree(HWND window, LPARAM param) {
+  if (ClassOf(window) != WC_TREEVIEWW) return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
 bool PostCommand(HWND dialog, int id, WORD code, HWND control) {
   return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code),
                       reinterpret_cast<LPARAM>(control)) != FALSE;
@@ -167,6 +173,48 @@ HICON UiDialogIcon(HWND dialog) {
   IconSearch search = {NULL};
   EnumChildWindows(dialog, FindIcon, reinterpret_cast<LPARAM>(&search));
   return search.icon;
+}
+
+std::wstring UiTreeSelectionText(HWND dialog) {
+  HWND tree = NULL;
+  EnumChildWindows(dialog, FindTree, reinterpret_cast<LPARAM>(&tree));
+  if (!tree) return std::wstring();
+  DWORD_PTR item = 0;
+  if (!SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &item) ||
+      !item)
+    return std::wstring();
+  // The system does not carry TVM_GETITEMW's record to another process, so
+  // it and the text buffer are placed in the tree's process.
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tree, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                               FALSE, pid);
+  if (!process) return std::wstring();
+  const int cap = MAX_PATH;
+  std::wstring text;
+  BYTE* remote = static_cast<BYTE*>(VirtualAllocEx(
+      process, NULL, sizeof(TVITEMW) + cap * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  if (remote) {
+    TVITEMW request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = reinterpret_cast<HTREEITEM>(item);
+    request.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+    request.cchTextMax = cap;
+    wchar_t label[cap] = {0};
+    DWORD_PTR got = 0;
+    if (WriteProcessMemory(process, remote, &request, sizeof(request), NULL) &&
+        WriteProcessMemory(process, request.pszText, label, sizeof(label), NULL) &&
+        SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &got) &&
+        got && ReadProcessMemory(process, request.pszText, label, sizeof(label), NULL)) {
+      label[cap - 1] = 0;
+      text = label;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return text;
 }
 
 std::vector<UiButton> UiPushButtons(HWND dialog) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <stdint.h>
 
@@ -57,6 +58,11 @@ struct UiButton {
   std::wstring text;
   HWND window;
 };
+
+// Text of the selected item of the first tree view in a dialog (the folder
+// browser's tree, for one), also of another process; empty when there is
+// no tree or no selection.
+std::wstring UiTreeSelectionText(HWND dialog);
 
 // The visible push buttons of a dialog, in child order.
 std::vector<UiButton> UiPushButtons(HWND dialog);
