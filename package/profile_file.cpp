@@ -21,7 +21,22 @@ int Resize(HANDLE file, DWORD length, DWORD* sysError) {
   return ST_OK;
 }
 
-// Writes the result over the file from the first byte that differs.
+// Writes length bytes of text at offset and sets the file's length.
+int WriteFrom(HANDLE file, DWORD offset, const char* text, DWORD length, DWORD* sysError) {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return SeekFailureStatus(sysError);
+  DWORD put = 0;
+  int st = length > offset ? FileWrite(file, text + offset, length - offset, &put, sysError) : ST_OK;
+  return st == ST_OK ? Resize(file, length, sysError) : st;
+}
+
+// Writes the result over the file from the first byte that differs. The
+// file is grown first, so that a full disk fails before a byte of the
+// document changed; a write that fails later puts the old bytes back.
 int Store(const char* path, const char* old_text, DWORD old_length, const char* text,
           DWORD length, DWORD* sysError) {
   DWORD first = 0;
@@ -33,16 +48,13 @@ int Store(const char* path, const char* old_text, DWORD old_length, const char* 
   if (st < 0) return st;
   st = length > old_length ? Resize(file, length, sysError) : ST_OK;
   if (st == ST_OK) {
-    LONG high = 0;
-    SetLastError(NO_ERROR);
-    if (SetFilePointer(file, static_cast<LONG>(first), &high, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR)
-      st = SeekFailureStatus(sysError);
+    st = WriteFrom(file, first, text, length, sysError);
+    DWORD ignored = 0;
+    if (st != ST_OK) WriteFrom(file, first, old_text, old_length, &ignored);
+  } else {
+    DWORD ignored = 0;
+    Resize(file, old_length, &ignored);
   }
-  DWORD put = 0;
-  if (st == ST_OK && length > first) st = FileWrite(file, text + first, length - first, &put, sysError);
-  if (st == ST_OK && length < old_length) st = Resize(file, length, sysError);
   CloseHandle(file);
   return st;
 }
