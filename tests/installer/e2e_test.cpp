@@ -225,7 +225,9 @@ TEST_F(InstallerE2E, UninstallOfAModuleInUse) {
     for (const auto& pair : PendingRenames())
       scheduled |= Lower(PendingPath(pair.first)) == Lower(Target()) && pair.second.empty();
     EXPECT_EQ(scheduled, row.deletion_scheduled);
-    if (!row.deletion_scheduled) EXPECT_TRUE(ModuleRegistered(module_name_));
+    if (!row.deletion_scheduled) {
+      EXPECT_TRUE(ModuleRegistered(module_name_));
+    }
     Cleanup();
   }
 }
@@ -290,12 +292,13 @@ bool OrdinaryGroup(const std::wstring& group) {
 
 // No entry, explicit or inherited, lets an ordinary group of users write.
 void ExpectNoUserWrites(const std::vector<AceView>& aces, DWORD write_rights) {
-  for (const AceView& ace : aces)
-    if (OrdinaryGroup(ace.group))
-      EXPECT_EQ(ace.mask & (GENERIC_ALL | GENERIC_WRITE | WRITE_DAC | WRITE_OWNER | DELETE |
-                            write_rights),
-                0u)
-          << AclDescribe(aces);
+  for (const AceView& ace : aces) {
+    if (!OrdinaryGroup(ace.group)) continue;
+    EXPECT_EQ(ace.mask & (GENERIC_ALL | GENERIC_WRITE | WRITE_DAC | WRITE_OWNER | DELETE |
+                          write_rights),
+              0u)
+        << AclDescribe(aces);
+  }
 }
 
 // The explicit entries are exactly Administrators and SYSTEM with full
