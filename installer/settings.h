@@ -20,7 +20,7 @@ struct InstallerSettings {
   int os_code;
   wchar_t program_files_folder[VT_PATH_CAP];  // empty when not found
   wchar_t user_name[SETTINGS_TEXT_CAP];
-  wchar_t own_path[SETTINGS_TEXT_CAP];
+  wchar_t own_path[VT_PATH_CAP];
   wchar_t system_folder[VT_PATH_CAP];
   bool silent_marker;  // fourth part of the own file version is not 0
 
