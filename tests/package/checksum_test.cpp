@@ -7,23 +7,12 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "tests/package/checksum_reference.h"
 
 namespace {
 
-// The definition: table entry n is n shifted right eight times, each shift
-// followed by an exclusive-or with 0xEDB88320 when a 1 was shifted out; the
-// register starts where the caller says and takes one lookup per byte.
 uint32_t Reference(uint32_t r, const unsigned char* p, size_t n) {
-  static uint32_t table[256];
-  if (!table[1]) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t v = i;
-      for (int k = 0; k < 8; ++k) v = (v & 1) ? (v >> 1) ^ 0xEDB88320u : v >> 1;
-      table[i] = v;
-    }
-  }
-  for (size_t i = 0; i < n; ++i) r = (r >> 8) ^ table[(r ^ p[i]) & 0xFF];
-  return r;
+  return ChecksumReference(r, p, n);
 }
 
 uint32_t Of(const std::string& s) { return checksum_update(0, s.data(), static_cast<int>(s.size())); }

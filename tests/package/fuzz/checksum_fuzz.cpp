@@ -5,21 +5,11 @@
 #include <stdlib.h>
 
 #include "package/checksum.h"
+#include "tests/package/checksum_reference.h"
 
 namespace {
 
-uint32_t Reference(uint32_t r, const uint8_t* p, size_t n) {
-  static uint32_t table[256];
-  if (!table[1]) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t v = i;
-      for (int k = 0; k < 8; ++k) v = (v & 1) ? (v >> 1) ^ 0xEDB88320u : v >> 1;
-      table[i] = v;
-    }
-  }
-  for (size_t i = 0; i < n; ++i) r = (r >> 8) ^ table[(r ^ p[i]) & 0xFF];
-  return r;
-}
+uint32_t Reference(uint32_t r, const uint8_t* p, size_t n) { return ChecksumReference(r, p, n); }
 
 }  // namespace
 
