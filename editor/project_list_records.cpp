@@ -151,7 +151,8 @@ void master_record_note_build(MasterRecord* record, int count) {
 
 void recent_table_load(RecentTable* table, const void* bytes, size_t size) {
   memset(table, 0, sizeof *table);
-  size_t whole = (size < RECENT_FILE_SIZE ? size : RECENT_FILE_SIZE) / RECENT_RECORD_SIZE;
+  size_t limit = RECENT_FILE_SIZE;
+  size_t whole = (size < limit ? size : limit) / RECENT_RECORD_SIZE;
   memcpy(table->slots, bytes, whole * RECENT_RECORD_SIZE);
 }
 
