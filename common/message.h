@@ -35,7 +35,9 @@ void WarningBoxShow(HWND owner, UINT id, const wchar_t* caption);
 // Loads text id into the shared message buffer and returns it.
 const wchar_t* MessageTextShared(UINT id);
 
-// Places a dialog below the main window of the process (on WM_INITDIALOG).
+// Places a dialog below the main window of the process (on WM_INITDIALOG):
+// centred over it, 180 pixels below its client origin. A dialog stays where
+// it is when MainWindow or the dialog cannot be measured.
 void DialogPlaceBelowMain(HWND dialog);
 
 // The window the placed dialogs and the folder browser centre on, set by
@@ -55,7 +57,8 @@ extern HWND BrowseOwner;
 extern POINT BrowseOffset;
 
 // BrowseCallbackProc of the folder selection: preselects the folder passed
-// as its data and centres the dialog on BrowseOwner.
+// as its data (none when the data is NULL or empty) and centres the dialog
+// on BrowseOwner's client origin plus BrowseOffset. Returns 0.
 int CALLBACK BrowseDialogCallback(HWND window, UINT message, LPARAM lparam,
                                   LPARAM data);
 
@@ -66,5 +69,6 @@ void WindowBringForward(HWND window);
 // when the shell cannot be asked.
 void DocumentsFolderGet(wchar_t* dest);
 
-// Fills stamp with the local time. Returns 0.
+// Fills stamp with the local time. Returns 0, or -1 when the clock stands
+// past the year 9999 (the digits are then all "0").
 int TimeStampMake(TimeStamp* stamp);

@@ -42,6 +42,8 @@ static_assert(offsetof(TimeStamp, year) == 28, "year follows the 14 digits");
 static_assert(offsetof(TimeStamp, weekday) == 40, "weekday is the last field");
 
 // Fills a time stamp from the fields of a local time (weekday 0 = Sunday).
-void TimeStampFill(TimeStamp* stamp, unsigned year, unsigned month,
+// Returns false, with fourteen "0" digits, when a field has more digits than
+// its place in the text (a year past 9999).
+bool TimeStampFill(TimeStamp* stamp, unsigned year, unsigned month,
                    unsigned day, unsigned hour, unsigned minute,
                    unsigned second, unsigned weekday);

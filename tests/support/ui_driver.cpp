@@ -1,0 +1,356 @@
+// Drives real windows of another thread or another process for the tests.
+#include "tests/support/ui_driver.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const DWORD kPollMs = 20;
+const UINT kSendTimeoutMs = 2000;
+
+// Texts longer than this are not expected in a dialog of either program.
+const int kTextCap = 4096;
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256];
+  int n = GetClassNameW(window, name, 256);
+  return std::wstring(name, n > 0 ? n : 0);
+}
+
+bool Matches(HWND window, const UiWindowQuery& query) {
+  if (window == query.exclude || !IsWindowVisible(window)) return false;
+  if (query.process_id) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != query.process_id) return false;
+  }
+  if (query.class_name && ClassOf(window) != query.class_name) return false;
+  if (query.control_id && !GetDlgItem(window, query.control_id)) return false;
+  // A top-level window's caption is held by the system and reads without
+  // asking the window, so a busy window cannot stall the search.
+  if (query.caption) {
+    wchar_t caption[512];
+    int n = GetWindowTextW(window, caption, 512);
+    if (std::wstring(caption, n > 0 ? n : 0) != query.caption) return false;
+  }
+  return true;
+}
+
+struct FindState {
+  const UiWindowQuery* query;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+  FindState* state = reinterpret_cast<FindState*>(param);
+  if (!Matches(window, *state->query)) return TRUE;
+  state->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK CollectButton(HWND window, LPARAM param) {
+  std::vector<UiButton>* buttons = reinterpret_cast<std::vector<UiButton>*>(param);
+  if (!IsWindowVisible(window) || ClassOf(window) != L"Button") return TRUE;
+  LONG_PTR type = GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK;
+  if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return TRUE;
+  buttons->push_back(UiButton{GetDlgCtrlID(window), UiWindowText(window), window});
+  return TRUE;
+}
+
+struct IconSearch {
+  HICON icon;
+};
+
+BOOL CALLBACK FindIcon(HWND window, LPARAM param) {
+  IconSearch* search = reinterpret_cast<IconSearch*>(param);
+  if (ClassOf(window) != L"Static") return TRUE;
+  if ((GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+  DWORD_PTR icon = 0;
+  SendMessageTimeoutW(window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon);
+  search->icon = reinterpret_cast<HICON>(icon);
+  return FALSE;
+}
+
+BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+  if (IsWindowVisible(window) && ClassOf(window) == L"#32770")
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
+BOOL CALLBACK FindTree(HWND window, LPARAM param) {
+  if (ClassOf(window) != WC_TREEVIEWW) return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
+bool PostCommand(HWND dialog, int id, WORD code, HWND control) {
+  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code),
+                      reinterpret_cast<LPARAM>(control)) != FALSE;
+}
+
+bool WriteAll(HANDLE file, const void* data, DWORD size) {
+  DWORD written = 0;
+  return WriteFile(file, data, size, &written, NULL) && written == size;
+}
+
+// Writes a bottom-up 24-bit BMP file of the given pixel rows.
+bool WriteBmp(const wchar_t* path, int width, int height, const void* bits,
+              DWORD stride) {
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof(info);
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  info.biSizeImage = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER head = {};
+  head.bfType = 0x4D42;  // "BM"
+  head.bfOffBits = sizeof(head) + sizeof(info);
+  head.bfSize = head.bfOffBits + info.biSizeImage;
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = WriteAll(file, &head, sizeof(head)) && WriteAll(file, &info, sizeof(info)) &&
+            WriteAll(file, bits, info.biSizeImage);
+  CloseHandle(file);
+  if (!ok) DeleteFileW(path);
+  return ok;
+}
+
+}  // namespace
+
+HWND UiWindowFind(const UiWindowQuery& query) {
+  FindState state = {&query, NULL};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+HWND UiWindowWait(const UiWindowQuery& query, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND found = UiWindowFind(query);
+    if (found || GetTickCount() - start >= timeout_ms) return found;
+    Sleep(kPollMs);
+  }
+}
+
+HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms) {
+  UiWindowQuery query;
+  query.caption = caption;
+  query.class_name = L"#32770";
+  query.process_id = process_id;
+  return UiWindowWait(query, timeout_ms);
+}
+
+HWND UiMessageBoxWait(DWORD process_id, DWORD timeout_ms) {
+  UiWindowQuery query;
+  query.class_name = L"#32770";
+  query.process_id = process_id;
+  query.control_id = UI_MESSAGE_BOX_TEXT_ID;
+  return UiWindowWait(query, timeout_ms);
+}
+
+std::wstring UiWindowText(HWND window) {
+  // WM_GETTEXT is marshalled to another process by the system; GetWindowText
+  // would return only the caption of a foreign top-level window.
+  std::vector<wchar_t> text(kTextCap, 0);
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, kTextCap,
+                           reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &n))
+    return std::wstring();
+  return std::wstring(text.data(), n < static_cast<DWORD_PTR>(kTextCap) ? n : kTextCap - 1);
+}
+
+std::wstring UiControlText(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  return control ? UiWindowText(control) : std::wstring();
+}
+
+HICON UiDialogIcon(HWND dialog) {
+  IconSearch search = {NULL};
+  EnumChildWindows(dialog, FindIcon, reinterpret_cast<LPARAM>(&search));
+  return search.icon;
+}
+
+std::wstring UiTreeSelectionText(HWND dialog) {
+  HWND tree = NULL;
+  EnumChildWindows(dialog, FindTree, reinterpret_cast<LPARAM>(&tree));
+  if (!tree) return std::wstring();
+  DWORD_PTR item = 0;
+  if (!SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &item) ||
+      !item)
+    return std::wstring();
+  // The system does not carry TVM_GETITEMW's record to another process, so
+  // it and the text buffer are placed in the tree's process.
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tree, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                               FALSE, pid);
+  if (!process) return std::wstring();
+  const int cap = MAX_PATH;
+  std::wstring text;
+  BYTE* remote = static_cast<BYTE*>(VirtualAllocEx(
+      process, NULL, sizeof(TVITEMW) + cap * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  if (remote) {
+    TVITEMW request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = reinterpret_cast<HTREEITEM>(item);
+    request.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+    request.cchTextMax = cap;
+    wchar_t label[cap] = {0};
+    DWORD_PTR got = 0;
+    if (WriteProcessMemory(process, remote, &request, sizeof(request), NULL) &&
+        WriteProcessMemory(process, request.pszText, label, sizeof(label), NULL) &&
+        SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &got) &&
+        got && ReadProcessMemory(process, request.pszText, label, sizeof(label), NULL)) {
+      label[cap - 1] = 0;
+      text = label;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return text;
+}
+
+std::vector<UiButton> UiPushButtons(HWND dialog) {
+  std::vector<UiButton> buttons;
+  EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&buttons));
+  return buttons;
+}
+
+bool UiClick(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  return button && PostCommand(dialog, id, BN_CLICKED, button);
+}
+
+bool UiSetEditText(HWND dialog, int id, const wchar_t* text) {
+  HWND edit = GetDlgItem(dialog, id);
+  if (!edit) return false;
+  // A single-line edit sends EN_UPDATE and EN_CHANGE itself when its text is
+  // set; a multi-line edit does not, so those are sent on its behalf.
+  DWORD_PTR taken = 0;
+  if (!SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) ||
+      !taken)
+    return false;
+  if (GetWindowLongPtrW(edit, GWL_STYLE) & ES_MULTILINE) {
+    if (!PostCommand(dialog, id, EN_UPDATE, edit) || !PostCommand(dialog, id, EN_CHANGE, edit))
+      return false;
+  }
+  return PostCommand(dialog, id, EN_KILLFOCUS, edit);
+}
+
+bool UiSendKey(HWND window, UINT virtual_key) {
+  // The dialog manager looks at keys addressed to the dialog or to one of
+  // its controls; a real key goes to the control that has the focus.
+  HWND target = window;
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  DWORD thread = GetWindowThreadProcessId(window, NULL);
+  if (thread && GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+      (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
+    target = info.hwndFocus;
+  UINT scan = MapVirtualKeyW(virtual_key, 0 /* MAPVK_VK_TO_VSC */);
+  LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+  LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+  return PostMessageW(target, WM_KEYDOWN, virtual_key, down) &&
+         PostMessageW(target, WM_KEYUP, virtual_key, up);
+}
+
+void UiDialogsCancel(DWORD thread_id) {
+  EnumThreadWindows(thread_id, CancelDialog, 0);
+}
+
+intptr_t UiRunModal(const std::function<intptr_t()>& modal,
+                    const std::function<bool()>& drive, bool* drive_ok) {
+  DWORD ui_thread = GetCurrentThreadId();
+  std::atomic<bool> returned(false);
+  bool ok = false;
+  std::thread driver([&] {
+    ok = drive();
+    // A driver that answered leaves the modal call time to return; one that
+    // gave up, or whose answer was not taken, has the dialogs cancelled
+    // (they may still be on their way, so for a while).
+    DWORD start = GetTickCount();
+    while (ok && !returned && GetTickCount() - start < 10000) Sleep(kPollMs);
+    for (int i = 0; i < 300 && !returned; ++i) {
+      UiDialogsCancel(ui_thread);
+      Sleep(100);
+    }
+  });
+  intptr_t result = modal();
+  returned = true;
+  driver.join();
+  if (drive_ok) *drive_ok = ok;
+  return result;
+}
+
+bool UiWindowGoneWait(HWND window, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount() - start >= timeout_ms) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id) {
+  std::vector<wchar_t> line(command_line.begin(), command_line.end());
+  line.push_back(0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                      &process))
+    return NULL;
+  CloseHandle(process.hThread);
+  if (process_id) *process_id = process.dwProcessId;
+  return process.hProcess;
+}
+
+bool UiProcessWait(HANDLE process, DWORD timeout_ms, DWORD* exit_code) {
+  if (WaitForSingleObject(process, timeout_ms) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process, &code)) return false;
+  if (exit_code) *exit_code = code;
+  return true;
+}
+
+bool UiScreenshot(const wchar_t* bmp_path) {
+  int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(NULL);
+  if (!screen) return false;
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as the file stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = NULL;
+  HBITMAP bitmap = memory ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0)
+                          : NULL;
+  bool ok = false;
+  if (bitmap) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY | CAPTUREBLT) != FALSE;
+    SelectObject(memory, old);
+    GdiFlush();
+    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    ok = ok && WriteBmp(bmp_path, width, height, bits, stride);
+    DeleteObject(bitmap);
+  }
+  if (memory) DeleteDC(memory);
+  ReleaseDC(NULL, screen);
+  return ok;
+}

@@ -1,0 +1,110 @@
+// Drives real windows of another thread or another process as a user
+// would, for the tests of both programs' dialogs.
+//
+// Every query polls until its timeout and never blocks on the window it
+// drives: clicks and keys are posted, never sent, because a sent click
+// whose handler opens a modal box would not return until that box closed.
+// Texts are read with WM_GETTEXT (with a time limit), which also works for
+// the controls of another process.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a top-level window must match; empty fields match anything.
+struct UiWindowQuery {
+  const wchar_t* caption = nullptr;     // exact caption
+  const wchar_t* class_name = nullptr;  // exact class name ("#32770": dialog)
+  DWORD process_id = 0;                 // owning process
+  int control_id = 0;                   // a child control it must have
+  HWND exclude = nullptr;               // a window to pass over
+};
+
+// The first visible top-level window that matches, or NULL.
+HWND UiWindowFind(const UiWindowQuery& query);
+
+// Waits up to timeout_ms for a visible top-level window that matches.
+// Returns it, or NULL on timeout.
+HWND UiWindowWait(const UiWindowQuery& query, DWORD timeout_ms);
+
+// Waits for a dialog of a process (0: any process), with an exact caption
+// when caption is not NULL.
+HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms);
+
+// Waits for a message box of a process (0: any process): a dialog with the
+// static text control 0xFFFF.
+HWND UiMessageBoxWait(DWORD process_id, DWORD timeout_ms);
+
+// Id of the static control that holds a message box's text.
+enum { UI_MESSAGE_BOX_TEXT_ID = 0xFFFF };
+
+// Text of a window (caption of a top-level window, text of a control).
+std::wstring UiWindowText(HWND window);
+
+// Text of the control with the id in a dialog; empty when there is none.
+std::wstring UiControlText(HWND dialog, int id);
+
+// The icon a dialog shows in its first icon static control, or NULL.
+HICON UiDialogIcon(HWND dialog);
+
+struct UiButton {
+  int id;
+  std::wstring text;
+  HWND window;
+};
+
+// Text of the selected item of the first tree view in a dialog (the folder
+// browser's tree, for one), also of another process; empty when there is
+// no tree or no selection.
+std::wstring UiTreeSelectionText(HWND dialog);
+
+// The visible push buttons of a dialog, in child order.
+std::vector<UiButton> UiPushButtons(HWND dialog);
+
+// Posts a click of the button with the id to its dialog. Returns false when
+// the dialog has no such control or the post failed.
+bool UiClick(HWND dialog, int id);
+
+// Sets the text of the edit control with the id as typing would: the edit
+// notifies its dialog of the update and the change, and the dialog then
+// receives the kill-focus notification of the user leaving the field.
+// Returns false when there is no such control or it did not take the text.
+bool UiSetEditText(HWND dialog, int id, const wchar_t* text);
+
+// Posts a key press and release (for example VK_ESCAPE) to the control of
+// the window that has the keyboard focus, or to the window itself.
+bool UiSendKey(HWND window, UINT virtual_key);
+
+// Posts IDCANCEL to every visible dialog of a thread: the rescue of a test
+// whose driver lost its way, so that the modal call under test returns.
+void UiDialogsCancel(DWORD thread_id);
+
+// Runs modal on the calling thread (which then owns the dialogs it opens)
+// while drive answers them from a second thread. When drive returns false,
+// having lost its way, or modal has not returned 10 seconds after drive,
+// the dialogs of the calling thread are cancelled until modal returns, so
+// that a failing test fails instead of hanging. Returns
+// what modal returned; drive_ok, when given, receives what drive returned.
+intptr_t UiRunModal(const std::function<intptr_t()>& modal,
+                    const std::function<bool()>& drive, bool* drive_ok = nullptr);
+
+// Waits up to timeout_ms until the window is gone.
+bool UiWindowGoneWait(HWND window, DWORD timeout_ms);
+
+// Starts a program with a command line (program path first). Returns the
+// process handle (to close with CloseHandle) and its id, or NULL.
+HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id);
+
+// Waits up to timeout_ms for a process to end. Returns false on timeout;
+// otherwise its exit code goes to exit_code.
+bool UiProcessWait(HANDLE process, DWORD timeout_ms, DWORD* exit_code);
+
+// Captures the whole screen with GDI into a 24-bit BMP file. Returns false
+// when the screen cannot be read or the file cannot be written.
+bool UiScreenshot(const wchar_t* bmp_path);
