@@ -11,14 +11,9 @@
 
 #include <windows.h>
 
+#include "common/file_rules.h"
 #include "common/status.h"
 #include "common/text.h"
-
-// Record positions of FileWriteRecord.
-enum {
-  FILE_POS_CREATE = -2,  // create or truncate the file, write at offset 0
-  FILE_POS_APPEND = -4   // write after the last whole record
-};
 
 // Set in the record size of FileWriteRecord: the size is a byte count and
 // positions count bytes.

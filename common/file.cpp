@@ -1,0 +1,413 @@
+// File access layer: open with retry, read, write, whole-file routines,
+// private heap blocks, folders with their parents, tree deletion and the
+// temporary folder. Every system call goes through FileSys.
+#include "common/file.h"
+
+#include "common/file_syscalls.h"
+#include "common/security.h"
+
+namespace {
+
+// Sequential access, plain attributes for a new file (0x08000080).
+const DWORD kOpenFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
+const int kOpenAttempts = 15;
+const DWORD kRetryDelay = 200;  // milliseconds after each retryable failure
+const DWORD kFolderFlagsCleared = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+
+bool PathLengthAccepted(size_t length) { return length >= 1 && length <= VT_PATH_MAX; }
+
+HANDLE CreateFileT(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
+  return FileSys.CreateFileW(path, access, share, NULL, disposition, kOpenFlags, NULL);
+}
+
+HANDLE CreateFileT(const char* path, DWORD access, DWORD share, DWORD disposition) {
+  return FileSys.CreateFileA(path, access, share, NULL, disposition, kOpenFlags, NULL);
+}
+
+// The open of FileOpen and FileOpenA: checks the length, then makes up to
+// kOpenAttempts attempts while the file is held by someone else.
+template <typename C>
+int OpenWithRetry(const C* path, HANDLE* handle, DWORD access, DWORD share,
+                  DWORD disposition, DWORD* sysError) {
+  *handle = NULL;
+  if (!path || !PathLengthAccepted(TextLengthMax(path, VT_PATH_MAX + 1))) {
+    *sysError = 0;
+    return ST_BAD_NAME;
+  }
+  int status = ST_OPEN_FAILED;
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    HANDLE opened = CreateFileT(path, access, share, disposition);
+    DWORD error = GetLastError();
+    *sysError = error;
+    if (opened != INVALID_HANDLE_VALUE) {
+      *handle = opened;
+      if ((disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) &&
+          error == ERROR_ALREADY_EXISTS) {
+        // A note, not an error: nobody must find 183 left behind.
+        *sysError = 0;
+        SetLastError(0);
+        return ST_OK_EXISTED;
+      }
+      return ST_OK;
+    }
+    if (FileOpenErrorStep(error, disposition, &status) == FILE_OPEN_GIVE_UP) return status;
+    FileSys.Sleep(kRetryDelay);
+  }
+  return status;
+}
+
+// Size of an open file. GetFileSize is asked for the high part too, so
+// that a file of 4 GiB or more is refused rather than taken for its low
+// 32 bits; 0xFFFFFFFF bytes counts as a failure as well.
+int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  DWORD low = FileSys.GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return SizeFailureStatus(sysError);
+  if (high != 0 || low == INVALID_FILE_SIZE) {
+    *sysError = ERROR_FILE_TOO_LARGE;
+    return ST_SIZE_FAILED;
+  }
+  *size = low;
+  return ST_OK;
+}
+
+// Moves to an absolute offset below 2 GiB.
+int FileSeek(HANDLE file, DWORD offset, DWORD* sysError) {
+  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
+      INVALID_SET_FILE_POINTER)
+    return SeekFailureStatus(sysError);
+  return ST_OK;
+}
+
+void FileClose(HANDLE file) { FileSys.CloseHandle(file); }
+
+// Clears read-only and hidden on a folder whose attributes can be read.
+void FolderFlagsClear(const wchar_t* folder) {
+  DWORD attributes = FileSys.GetFileAttributesW(folder);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kFolderFlagsCleared))
+    FileSys.SetFileAttributesW(folder, attributes & ~kFolderFlagsCleared);
+}
+
+// Creates each parent of path from its second backslash on (the first
+// follows the drive), then path itself. Returns 0 when path exists at the
+// end, else ST_DIR_PATH_NOT_FOUND.
+int DirCreateParents(const wchar_t* path, size_t length, SECURITY_ATTRIBUTES* attributes,
+                     DWORD* sysError) {
+  wchar_t prefix[VT_PATH_CAP];
+  if (TextCopy(prefix, VT_PATH_CAP, path) < 0) return ST_DIR_PATH_NOT_FOUND;
+  int backslashes = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (path[i] != L'\\' || ++backslashes < 2) continue;
+    prefix[i] = 0;
+    if (!FileSys.CreateDirectoryW(prefix, attributes)) {
+      DWORD error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS) {
+        *sysError = error;
+        return ST_DIR_PATH_NOT_FOUND;
+      }
+    }
+    FolderFlagsClear(prefix);
+    prefix[i] = L'\\';
+  }
+  // A trailing backslash has made the folder itself already.
+  if (!FileSys.CreateDirectoryW(path, attributes)) {
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) {
+      *sysError = error;
+      return ST_DIR_PATH_NOT_FOUND;
+    }
+  }
+  FolderFlagsClear(path);
+  return ST_OK;
+}
+
+// DeleteFileW, and once more after clearing read-only. Failures are not
+// reported: the tree deletion goes on with the next entry.
+void FileDeleteForced(const wchar_t* path, DWORD attributes) {
+  if (FileSys.DeleteFileW(path)) return;
+  FileSys.SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+  FileSys.DeleteFileW(path);
+}
+
+// Whether TreeDelete deletes a file it found.
+bool TreeFileSelected(const WIN32_FIND_DATAW& entry, DWORD flags, const void* filter) {
+  if (flags & TREE_EXTENSIONS)
+    return FileExtensionListed(entry.cFileName, static_cast<const wchar_t* const*>(filter));
+  if (!filter) return true;
+  return CompareFileTime(&entry.ftLastWriteTime, static_cast<const FILETIME*>(filter)) < 0;
+}
+
+// The temporary folder with its trailing backslash, expanded to long names,
+// into folder (VT_PATH_CAP units); empty when either call fails or the
+// result would not fit.
+void TempFolderLong(wchar_t* folder) {
+  wchar_t reported[264] = {};
+  for (int i = 0; i < VT_PATH_CAP; ++i) folder[i] = 0;
+  DWORD n = FileSys.GetTempPathW(256, reported);
+  if (n == 0 || n >= 256) return;
+  n = FileSys.GetLongPathNameW(reported, folder, VT_PATH_CAP - 1);
+  if (n == 0 || n >= VT_PATH_CAP - 1) folder[0] = 0;
+}
+
+wchar_t SharedTempFolder[VT_PATH_CAP];
+
+}  // namespace
+
+int FileOpen(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
+             DWORD disposition, DWORD* sysError) {
+  return OpenWithRetry(path, handle, access, share, disposition, sysError);
+}
+
+int FileOpenA(const char* path, HANDLE* handle, DWORD access, DWORD share,
+              DWORD disposition, DWORD* sysError) {
+  return OpenWithRetry(path, handle, access, share, disposition, sysError);
+}
+
+int FileRead(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead, DWORD* sysError) {
+  DWORD done = 0;
+  BOOL ok = FileSys.ReadFile(handle, buffer, count, &done, NULL);
+  if (bytesRead) *bytesRead = done;
+  if (!ok) {
+    *sysError = GetLastError();
+    return FileReadErrorStatus(*sysError);
+  }
+  if (done < count) {
+    // The end of the file: no system error.
+    *sysError = 0;
+    return ST_SHORT_READ;
+  }
+  return ST_OK;
+}
+
+int FileWrite(HANDLE handle, const void* buffer, DWORD count, DWORD* bytesWritten,
+              DWORD* sysError) {
+  DWORD done = 0;
+  BOOL ok = FileSys.WriteFile(handle, buffer, count, &done, NULL);
+  if (bytesWritten) *bytesWritten = done;
+  if (!ok) {
+    *sysError = GetLastError();
+    return FileWriteErrorStatus(*sysError);
+  }
+  if (done < count) {
+    *sysError = GetLastError();
+    return FileShortWriteStatus(*sysError);
+  }
+  return ST_OK;
+}
+
+int SeekFailureStatus(DWORD* sysError) {
+  *sysError = GetLastError();
+  return FileSeekErrorStatus(*sysError);
+}
+
+int SizeFailureStatus(DWORD* sysError) {
+  *sysError = GetLastError();
+  return FileSizeErrorStatus(*sysError);
+}
+
+int FileReadAll(const wchar_t* path, DWORD count, void* buffer, DWORD* sysError) {
+  HANDLE file;
+  int status = FileOpen(path, &file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        OPEN_EXISTING, sysError);
+  if (status < 0) return status;
+  DWORD size = 0;
+  status = FileSizeGet(file, &size, sysError);
+  // The whole-file result is the size as a status, so it must stay positive.
+  if (status == ST_OK && count == FILE_READ_WHOLE && size > FILE_READ_WHOLE) {
+    *sysError = ERROR_FILE_TOO_LARGE;
+    status = ST_SIZE_FAILED;
+  }
+  if (status == ST_OK) status = FileSeek(file, 0, sysError);
+  if (status == ST_OK) {
+    DWORD wanted = count == FILE_READ_WHOLE ? size : count;
+    status = FileRead(file, buffer, wanted, NULL, sysError);
+    if (status == ST_OK && count == FILE_READ_WHOLE) status = static_cast<int>(size);
+  }
+  FileClose(file);
+  return status;
+}
+
+int FileWriteRecord(const wchar_t* path, DWORD recordSize, int position, const void* data,
+                    DWORD* sysError) {
+  const DWORD length = recordSize & ~FILE_RECORD_BYTES;
+  const DWORD record = (recordSize & FILE_RECORD_BYTES) ? 1 : recordSize;
+  const bool createEmpty = recordSize == 0;
+  if ((createEmpty && (position != FILE_POS_CREATE || data)) || (length && !data)) {
+    *sysError = 0;
+    return ST_BAD_ARGS;
+  }
+  HANDLE file;
+  int status = FileOpen(path, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                        position == FILE_POS_CREATE ? CREATE_ALWAYS : OPEN_EXISTING, sysError);
+  if (status < 0 || createEmpty) {
+    if (file) FileClose(file);
+    return status;
+  }
+  DWORD size = 0;
+  uint32_t offset = 0;
+  status = FileSizeGet(file, &size, sysError);
+  if (status == ST_OK) {
+    status = FileRecordOffset(size, record, position, &offset);
+    if (status == ST_PAST_END) *sysError = 0;
+  }
+  if (status == ST_OK) status = FileSeek(file, offset, sysError);
+  if (status == ST_OK) status = FileWrite(file, data, length, NULL, sysError);
+  FileClose(file);
+  return status;
+}
+
+int FileCreateWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError) {
+  return FileWriteRecord(path, length, FILE_POS_CREATE, data, sysError);
+}
+
+int HeapBlockCreate(int size, HANDLE* heap, void** block, DWORD* sysError) {
+  *heap = NULL;
+  *block = NULL;
+  if (size <= 0) {
+    *sysError = 0;
+    return ST_HEAP_SIZE;
+  }
+  HANDLE created = FileSys.HeapCreate(0, FileHeapInitialSize(static_cast<DWORD>(size)), 0);
+  if (!created) {
+    *sysError = GetLastError();
+    return ST_HEAP_CREATE;
+  }
+  void* allocated = FileSys.HeapAlloc(created, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size));
+  if (!allocated) {
+    // HeapAlloc without HEAP_GENERATE_EXCEPTIONS need not set a last error.
+    *sysError = GetLastError();
+    FileSys.HeapDestroy(created);
+    return ST_HEAP_ALLOC;
+  }
+  *heap = created;
+  *block = allocated;
+  return ST_OK;
+}
+
+int HeapBlockFree(HANDLE* heap, void** block, DWORD* sysError) {
+  if (!heap || !*heap) {
+    *sysError = 0;
+    return ST_HEAP_NO_HEAP;
+  }
+  if (!block || !*block) {
+    *sysError = 0;
+    return ST_HEAP_NO_BLOCK;
+  }
+  int status = ST_OK;
+  if (!FileSys.HeapFree(*heap, 0, *block)) {
+    *sysError = GetLastError();
+    status = ST_HEAP_FREE;
+  }
+  if (!FileSys.HeapDestroy(*heap)) {
+    // The first failure keeps its status and its error.
+    if (status == ST_OK) {
+      *sysError = GetLastError();
+      status = ST_HEAP_DESTROY;
+    }
+    return status;
+  }
+  *heap = NULL;
+  *block = NULL;
+  return status;
+}
+
+int FileLoad(const char* path, HANDLE* heap, void** block, DWORD* size, DWORD* sysError) {
+  *heap = NULL;
+  *block = NULL;
+  *size = 0;
+  HANDLE file;
+  int status = FileOpenA(path, &file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         OPEN_EXISTING, sysError);
+  if (status < 0) return status;
+  DWORD length = 0;
+  status = FileSizeGet(file, &length, sysError);
+  if (status == ST_OK && length > 0) {
+    status = HeapBlockCreate(length > 0x7FFFFFFFu ? -1 : static_cast<int>(length), heap, block,
+                             sysError);
+    if (status == ST_OK) {
+      *size = length;
+      // After a failed read the block stays the caller's to free.
+      status = FileRead(file, *block, length, NULL, sysError);
+    }
+  }
+  FileClose(file);
+  return status;
+}
+
+int DirCreate(const wchar_t* path, DWORD* sysError, DirGrant grant) {
+  SecurityBlock block = {};
+  SECURITY_ATTRIBUTES* attributes = NULL;
+  SecurityBlockBuild(&attributes, &block,
+                     grant == DIR_GRANT_USERS_READ ? SECURITY_GRANT_USERS_READ
+                                                   : SECURITY_GRANT_FULL);
+  int status;
+  size_t length = path ? TextLengthMax(path, VT_PATH_MAX + 1) : 0;
+  if (!PathLengthAccepted(length)) {
+    *sysError = 0;
+    status = ST_DIR_BAD_PATH;
+  } else if (FileSys.CreateDirectoryW(path, attributes)) {
+    status = ST_OK;
+  } else {
+    *sysError = GetLastError();
+    status = DirErrorStatus(*sysError);
+    if (*sysError == ERROR_PATH_NOT_FOUND)
+      status = DirCreateParents(path, length, attributes, sysError);
+  }
+  SecurityBlockFree(&block);
+  return status;
+}
+
+// The pattern buffer is taken to hold VT_PATH_CAP units: a folder whose
+// pattern would not fit in it, and a file whose full name would not fit in
+// a path buffer, are left alone. The buffer holds the caller's pattern
+// again when the routine returns.
+int TreeDelete(wchar_t* pattern, DWORD flags, const void* filter, DWORD* sysError) {
+  size_t length = pattern ? TextLengthMax(pattern, VT_PATH_CAP) : 0;
+  if (length < 2 || length >= VT_PATH_CAP) return 0;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FileSys.FindFirstFileW(pattern, &entry);
+  if (find == INVALID_HANDLE_VALUE) {
+    *sysError = GetLastError();
+    return 0;
+  }
+  // From here the buffer holds the folder; the recursion writes a longer
+  // pattern that begins with it.
+  const size_t folderLength = length - 2;
+  const wchar_t tail[2] = {pattern[folderLength], pattern[folderLength + 1]};
+  pattern[folderLength] = 0;
+  do {
+    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder && (entry.cFileName[0] == L'.' || !(flags & TREE_RECURSE))) continue;
+    wchar_t full[VT_PATH_CAP];
+    if (TextFormat(full, VT_PATH_CAP, L"%s\\%s", pattern, entry.cFileName) < 0) continue;
+    if (!folder) {
+      if (TreeFileSelected(entry, flags, filter)) FileDeleteForced(full, entry.dwFileAttributes);
+      continue;
+    }
+    // A junction or a folder link is removed, never entered: what it
+    // points to belongs elsewhere.
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      if (TextLength(full) + 2 >= VT_PATH_CAP) continue;  // its pattern would not fit
+      TextFormat(pattern, VT_PATH_CAP, L"%s\\*", full);
+      TreeDelete(pattern, flags, filter, sysError);
+      pattern[folderLength] = 0;
+    }
+    // Fails, and keeps the folder, when something inside was kept.
+    FileSys.RemoveDirectoryW(full);
+  } while (FileSys.FindNextFileW(find, &entry));
+  FileSys.FindClose(find);
+  pattern[folderLength] = tail[0];
+  pattern[folderLength + 1] = tail[1];
+  pattern[length] = 0;
+  return 0;
+}
+
+const wchar_t* TempFolderGet() {
+  TempFolderLong(SharedTempFolder);
+  size_t n = TextLength(SharedTempFolder);
+  if (n > 0 && SharedTempFolder[n - 1] == L'\\') SharedTempFolder[n - 1] = 0;
+  return SharedTempFolder;
+}
+
+void TempFolderGet(wchar_t* folder) { TempFolderLong(folder); }
