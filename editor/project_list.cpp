@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "common/file.h"
+#include "common/file_syscalls.h"
 #include "editor/editor_state.h"
 #include "editor/editor_text.h"
 
@@ -65,9 +66,10 @@ int MasterOpen(HANDLE* file, bool update, DWORD* sysError) {
 }
 
 // Writes one master record at offset. Returns 0, LIST_SEEK_FAILED or
-// LIST_WRITE_FAILED.
+// LIST_WRITE_FAILED. The seek goes through the file layer's system-call
+// table like the layer's own calls.
 int MasterWrite(HANDLE file, DWORD offset, const MasterRecord* record, DWORD* sysError) {
-  if (SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
+  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
       INVALID_SET_FILE_POINTER) {
     SeekFailureStatus(sysError);
     return LIST_SEEK_FAILED;

@@ -3,6 +3,8 @@
 // and what happens when a list cannot be opened, read or written.
 #include "editor/project_list.h"
 
+#include "common/file_syscalls.h"
+
 #include <string.h>
 
 #include <string>
@@ -256,31 +258,69 @@ TEST_F(ProjectListTest, ARecentListThatCannotBeReadIsLeftAlone) {
   EXPECT_TRUE(Exists(projects_ + L"\\Sample.sip"));
 }
 
-TEST_F(ProjectListTest, ReadAndWriteFailuresOfTheMasterListAreReported) {
+// Calls of the file layer made to fail with a chosen error.
+BOOL WINAPI ReadFails(HANDLE, LPVOID, DWORD, LPDWORD read, LPOVERLAPPED) {
+  if (read) *read = 0;
+  SetLastError(ERROR_IO_DEVICE);
+  return FALSE;
+}
+BOOL WINAPI DiskFull(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+  if (written) *written = 0;
+  SetLastError(ERROR_HANDLE_DISK_FULL);
+  return FALSE;
+}
+DWORD WINAPI SeekFails(HANDLE, LONG, PLONG, DWORD) {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return INVALID_SET_FILE_POINTER;
+}
+
+class ProjectListFailureTest : public ProjectListTest {
+ protected:
+  void TearDown() override {
+    FileSyscallsReset();
+    ProjectListTest::TearDown();
+  }
+};
+
+TEST_F(ProjectListFailureTest, AFailedWriteIsNeverReportedAsARecordedBuild) {
   ASSERT_EQ(Save(kStamp1, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
   std::string master = ReadBytes(Master());
-  HANDLE lock = CreateFileW(Master().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            NULL, OPEN_EXISTING, 0, NULL);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   DWORD error = 0;
-  OVERLAPPED at = {};
-
-  // A shared lock lets the scan read but not write: the build is not
-  // recorded and must not say so.
-  ASSERT_TRUE(LockFileEx(lock, LOCKFILE_FAIL_IMMEDIATELY, 0, 626, 0, &at));
   editor_state.build_count = 1;
+  FileSys.WriteFile = DiskFull;
   EXPECT_EQ(record_project_build(kKeyA, &error), LIST_WRITE_FAILED);
-  EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_WRITE_FAILED);
-  UnlockFileEx(lock, 0, 626, 0, &at);
-
-  // An exclusive lock makes the read fail.
-  ASSERT_TRUE(LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 626, 0,
-                         &at));
-  EXPECT_EQ(find_project_entry(kKeyA, NULL, &error), LIST_READ_FAILED);
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_READ_FAILED);
-  UnlockFileEx(lock, 0, 626, 0, &at);
-  CloseHandle(lock);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_HANDLE_DISK_FULL));
+  FileSyscallsReset();
+  FileSys.SetFilePointer = SeekFails;
+  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_SEEK_FAILED);
+  FileSyscallsReset();
   EXPECT_EQ(ReadBytes(Master()), master);
+  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED);
+}
+
+TEST_F(ProjectListFailureTest, AFailedMasterWriteStopsTheSaveBeforeTheOtherFiles) {
+  FileSys.WriteFile = DiskFull;
+  EXPECT_EQ(Save(kStamp1, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_WRITE_FAILED);
+  FileSyscallsReset();
+  EXPECT_FALSE(Exists(Recent()));
+  EXPECT_FALSE(Exists(projects_ + L"\\Sample.sip"));
+}
+
+TEST_F(ProjectListFailureTest, ReadFailuresAreReported) {
+  ASSERT_EQ(Save(kStamp1, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
+  std::string master = ReadBytes(Master());
+  std::string recent = ReadBytes(Recent());
+  DWORD error = 0;
+  RecentProjects projects;
+  FileSys.ReadFile = ReadFails;
+  EXPECT_EQ(find_project_entry(kKeyA, NULL, &error), LIST_READ_FAILED);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_IO_DEVICE));
+  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_READ_FAILED);
+  EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_READ_FAILED);
+  EXPECT_EQ(read_recent_projects(&projects, &error), RECENT_READ_FAILED);
+  FileSyscallsReset();
+  EXPECT_EQ(ReadBytes(Master()), master) << "no record is written";
+  EXPECT_EQ(ReadBytes(Recent()), recent);
 }
 
 }  // namespace
