@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <filesystem>
 #include <string>
 
@@ -49,6 +51,30 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
 inline bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Compares two byte strings and reports their lengths and the first offset
+// where they differ, rather than both strings whole.
+inline ::testing::AssertionResult SameBytes(const char* actual_expr, const char* expected_expr,
+                                            const std::string& actual,
+                                            const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  size_t i = 0;
+  while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+  auto show = [](const std::string& s, size_t at) {
+    std::string out;
+    for (size_t k = at; k < s.size() && k < at + 24; ++k) {
+      char hex[5];
+      snprintf(hex, sizeof hex, "%02X ", static_cast<unsigned char>(s[k]));
+      out += hex;
+    }
+    return out;
+  };
+  return ::testing::AssertionFailure()
+         << actual_expr << " (" << actual.size() << " bytes) differs from " << expected_expr
+         << " (" << expected.size() << " bytes) at offset " << i << ": " << show(actual, i)
+         << "| " << show(expected, i);
+}
+#define EXPECT_BYTES(actual, expected) EXPECT_PRED_FORMAT2(editor_test::SameBytes, actual, expected)
 
 // A field of a fixed record as a string of exactly its bytes.
 template <size_t N>

@@ -91,12 +91,12 @@ TEST_F(ProjectFileTest, OpeningChecksRunInOrderAndAFailureChangesNothing) {
     std::wstring path = Base(L"case.sip");
     WriteBytes(path, c.bytes);
     EXPECT_EQ(Open(path, c.caption), c.message) << c.what;
-    EXPECT_EQ(Bytes(editor_state.working), Bytes(working)) << c.what;
-    EXPECT_EQ(Bytes(editor_state.saved), Bytes(saved)) << c.what;
+    EXPECT_BYTES(Bytes(editor_state.working), Bytes(working)) << c.what;
+    EXPECT_BYTES(Bytes(editor_state.saved), Bytes(saved)) << c.what;
   }
   EXPECT_EQ(Open(Base(L"missing.sip"), CAPTION_ERROR), PROJECT_MSG_UNREADABLE);
   EXPECT_EQ(Open(Base(L"nofolder\\x.sip"), CAPTION_ERROR), PROJECT_MSG_UNREADABLE);
-  EXPECT_EQ(Bytes(editor_state.working), Bytes(working));
+  EXPECT_BYTES(Bytes(editor_state.working), Bytes(working));
   EXPECT_EQ(Remembered(), L"||") << "no folder was remembered";
 }
 
@@ -111,8 +111,8 @@ TEST_F(ProjectFileTest, OpeningLoadsBothRecordsAndFollowsTheProject) {
   WriteBytes(folder + L"\\Sample.sip", Bytes(record_));
 
   EXPECT_EQ(Open(folder + L"\\Sample.sip", NULL), 0);
-  EXPECT_EQ(Bytes(editor_state.working), Bytes(record_));
-  EXPECT_EQ(Bytes(editor_state.saved), Bytes(record_));
+  EXPECT_BYTES(Bytes(editor_state.working), Bytes(record_));
+  EXPECT_BYTES(Bytes(editor_state.saved), Bytes(record_));
   EXPECT_EQ(std::wstring(editor_state.remembered.project), folder);
   EXPECT_EQ(std::wstring(editor_state.remembered.module), L"C:\\Modules\\ソ");
   EXPECT_EQ(std::wstring(editor_state.remembered.installer), L"C:\\出力");
@@ -136,7 +136,7 @@ TEST_F(ProjectFileTest, SavingThroughTheDialogCreatesTheFolderAndRoundTrips) {
   ASSERT_EQ(Save(path, true), PROJECT_SAVED);
   EXPECT_TRUE(Exists(ProjectFolder(kGuid)));
   EXPECT_EQ(std::string(editor_state.working.project_folder), Cp932(base_));
-  EXPECT_EQ(ReadBytes(path), Bytes(editor_state.working)) << "the file holds the new folder";
+  EXPECT_BYTES(ReadBytes(path), Bytes(editor_state.working)) << "the file holds the new folder";
   EXPECT_EQ(std::wstring(editor_state.remembered.project), base_);
   EXPECT_EQ(std::wstring(editor_state.remembered.module), L"C:\\Modules");
   EXPECT_EQ(std::wstring(editor_state.remembered.installer), L"C:\\Out");
@@ -153,7 +153,7 @@ TEST_F(ProjectFileTest, SavingThroughTheDialogCreatesTheFolderAndRoundTrips) {
   ProjectRecord written = editor_state.working;
   memset(&editor_state.working, 0, sizeof editor_state.working);
   EXPECT_EQ(Open(path, NULL), 0);
-  EXPECT_EQ(Bytes(editor_state.working), Bytes(written));
+  EXPECT_BYTES(Bytes(editor_state.working), Bytes(written));
 }
 
 TEST_F(ProjectFileTest, AModulePathWithoutSeparatorIsRememberedWhole) {
@@ -184,7 +184,7 @@ TEST_F(ProjectFileTest, ALinkedInstallerOutsideIsCopiedOnceAndTheFieldRewritten)
     std::wstring target = ProjectFolder(kGuid) + L"\\" + c.name;
 
     ASSERT_EQ(Save(Base(L"Sample.sip"), true), PROJECT_SAVED);
-    EXPECT_EQ(ReadBytes(target), "installer one");
+    EXPECT_BYTES(ReadBytes(target), "installer one");
     EXPECT_EQ(std::string(editor_state.working.linked_installer_path), Cp932(target));
     ProjectRecord on_disk;
     memcpy(&on_disk, ReadBytes(Base(L"Sample.sip")).data(), sizeof on_disk);
@@ -193,7 +193,7 @@ TEST_F(ProjectFileTest, ALinkedInstallerOutsideIsCopiedOnceAndTheFieldRewritten)
     // A second save copies nothing: the field names the copy already.
     WriteBytes(c.source, "installer two");
     ASSERT_EQ(Save(Base(L"Sample.sip"), false), PROJECT_SAVED);
-    EXPECT_EQ(ReadBytes(target), "installer one");
+    EXPECT_BYTES(ReadBytes(target), "installer one");
     EXPECT_EQ(std::string(editor_state.working.linked_installer_path), Cp932(target));
   }
 }
@@ -221,7 +221,7 @@ TEST_F(ProjectFileTest, SigningSettingsInTheProjectFolderAreNotCopied) {
   strcpy(editor_state.working.signing_settings_path, Cp932(settings).c_str());
   EXPECT_EQ(Save(Base(L"Sample.sip"), true), PROJECT_SAVED);
   EXPECT_EQ(std::string(editor_state.working.signing_settings_path), Cp932(settings));
-  EXPECT_EQ(ReadBytes(settings), "settings");
+  EXPECT_BYTES(ReadBytes(settings), "settings");
 }
 
 TEST_F(ProjectFileTest, SavesThatWouldReferToAnotherPlaceAreRefused) {
@@ -240,7 +240,7 @@ TEST_F(ProjectFileTest, SavesThatWouldReferToAnotherPlaceAreRefused) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Save(c.path, true), c.result) << c.what;
-    EXPECT_EQ(Bytes(editor_state.working), Bytes(record_)) << c.what;
+    EXPECT_BYTES(Bytes(editor_state.working), Bytes(record_)) << c.what;
   }
   memset(editor_state.working.project_guid, 0, sizeof editor_state.working.project_guid);
   EXPECT_EQ(Save(Base(L"Sample.sip"), true), PROJECT_SAVE_NO_GUID);
@@ -281,9 +281,9 @@ TEST_F(LastFolderTest, StoredFoldersAreReadBackAndAnEmptyOneLeavesItsFile) {
   TextCopy(editor_state.remembered.project, VT_PATH_CAP, L"C:\\プロジェクト");
   TextCopy(editor_state.remembered.installer, VT_PATH_CAP, L"C:\\Out");
   store_last_folders();
-  EXPECT_EQ(ReadBytes(Base(L"PJT_PathS")), Padded(Cp932(L"C:\\プロジェクト"), 280));
-  EXPECT_EQ(ReadBytes(Base(L"EXE_PathS")), Padded("C:\\Out", 280));
-  EXPECT_EQ(ReadBytes(Base(L"OCX_PathS")), Padded("C:\\Old", 280)) << "left alone";
+  EXPECT_BYTES(ReadBytes(Base(L"PJT_PathS")), Padded(Cp932(L"C:\\プロジェクト"), 280));
+  EXPECT_BYTES(ReadBytes(Base(L"EXE_PathS")), Padded("C:\\Out", 280));
+  EXPECT_BYTES(ReadBytes(Base(L"OCX_PathS")), Padded("C:\\Old", 280)) << "left alone";
 
   EditorFolders empty = {};
   editor_state.remembered = empty;
@@ -309,7 +309,7 @@ TEST_F(LastFolderTest, AFolderCodePage932CannotHoldIsNotStored) {
   WriteBytes(Base(L"PJT_PathS"), Padded("C:\\Kept", 280));
   TextCopy(editor_state.remembered.project, VT_PATH_CAP, L"C:\\\u00e4");
   store_last_folders();
-  EXPECT_EQ(ReadBytes(Base(L"PJT_PathS")), Padded("C:\\Kept", 280));
+  EXPECT_BYTES(ReadBytes(Base(L"PJT_PathS")), Padded("C:\\Kept", 280));
 }
 
 TEST(NewProject, ResetDrawsAGuidAndSetsTheOsFlags) {
