@@ -9,7 +9,8 @@ bool config_flag(const char* value);
 bool config_flag(const wchar_t* value);
 
 // Number: up to max_digits decimal digits from the start; reading stops at
-// the first character that is not a digit; no digit gives 0.
+// the first character that is not a digit; no digit gives 0. Never more
+// than nine digits are read, so the result always fits an int.
 int config_number(const char* value, int max_digits);
 int config_number(const wchar_t* value, int max_digits);
 

@@ -30,10 +30,20 @@ enum {
   ST_VER_BEGIN = -4,       // stamp: BeginUpdateResource failed
   ST_VER_NO_TRANSLATION = -5,
   ST_VER_UPDATE = -6,
-  ST_VER_END = -7
+  ST_VER_END = -7,
+  ST_IMAGE_CHANGED = -562,  // the package's length is no longer the image length
+  ST_PAYLOAD_CHANGED = -563  // the held target no longer holds the payload
 };
 
+// InstFileLen of [Vantorel-Init] before the image length is known: the
+// same width as "%08d" of any image length, so both stores of the document
+// are of one size and the image length measured after the first holds.
+#define PACKAGE_IMAGE_LENGTH_PLACEHOLDER "00000000"
+
 // Size of a file found by name (low 32 bits). 0, or -46, -45, -43, -49, -48.
+// A path of 0 or more than 259 characters, or holding a wildcard, gives -48
+// (ERROR_INVALID_NAME) without a search; a folder -43 (ERROR_ACCESS_DENIED);
+// a file of 4 GiB or more ST_SIZE_FAILED (ERROR_FILE_TOO_LARGE).
 int query_file_size(const wchar_t* path, DWORD* size, DWORD* sysError);
 int query_file_size(const char* path, DWORD* size, DWORD* sysError);
 
@@ -42,12 +52,22 @@ int query_file_size(const char* path, DWORD* size, DWORD* sysError);
 int checksum_file(const char* path, uint32_t* value, DWORD* sysError);
 
 // Stores the document file (ANSI path) as "BINTYPE"/501/1024 of the package.
-// Returns 1 on success.
+// Returns 1 on success; ST_DOC_LOAD for a document that is missing or empty
+// (an empty resource cannot be stored); ST_RES_BAD_EXE for a package that
+// is no executable, whether or not the system says so.
 int write_document_resource(const wchar_t* package, const char* document,
                             DWORD* sysError);
 
+// Checks that the package is still image_length bytes long after the
+// second store of the document: 0, ST_IMAGE_CHANGED (system error 0), or
+// the status of query_file_size.
+int check_image_length(const wchar_t* package, DWORD image_length,
+                       DWORD* sysError);
+
 // Appends the payload block (length and bytes of module) to the package.
-// A module that does not exist appends nothing and returns 0.
+// A module that does not exist appends nothing and returns 0 (the package
+// is then not even opened). Exactly the announced length is copied: a
+// module that shrinks meanwhile fails with ST_SHORT_READ.
 int append_payload_block(const wchar_t* package, const wchar_t* module,
                          DWORD* sysError);
 
@@ -65,6 +85,13 @@ int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d,
 // *checksum (also after a failure). When held is given, the target stays
 // open through *held, shared for reading only, so that nobody can change
 // the checked bytes until the caller closes it.
+//
+// The held handle has read access only (a copy of the file, which opens it
+// for reading and shares only reading, still works). The file is reopened
+// for it after writing and its bytes compared once more with the package's
+// payload: ST_PAYLOAD_CHANGED when someone changed them in between. The
+// handle is positioned at the start of the file. *held is NULL after a
+// failure.
 int extract_payload(const wchar_t* package, DWORD image_length,
                     const wchar_t* target, uint32_t* checksum, DWORD* sysError,
                     HANDLE* held = NULL);

@@ -1,0 +1,87 @@
+// The key writer on a document file.
+#include "package/profile_file.h"
+
+#include "common/file.h"
+
+namespace {
+
+// Sets the length of an open file.
+int Resize(HANDLE file, DWORD length, DWORD* sysError) {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (SetFilePointer(file, static_cast<LONG>(length), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return SeekFailureStatus(sysError);
+  if (!SetEndOfFile(file)) {
+    *sysError = GetLastError();
+    return *sysError == ERROR_HANDLE_DISK_FULL || *sysError == ERROR_DISK_FULL ? ST_DISK_FULL
+                                                                             : ST_WRITE_FAILED;
+  }
+  return ST_OK;
+}
+
+// Writes length bytes of text at offset and sets the file's length.
+int WriteFrom(HANDLE file, DWORD offset, const char* text, DWORD length, DWORD* sysError) {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return SeekFailureStatus(sysError);
+  DWORD put = 0;
+  int st = length > offset ? FileWrite(file, text + offset, length - offset, &put, sysError) : ST_OK;
+  return st == ST_OK ? Resize(file, length, sysError) : st;
+}
+
+// Writes the result over the file from the first byte that differs. The
+// file is grown first, so that a full disk fails before a byte of the
+// document changed; a write that fails later puts the old bytes back.
+int Store(const char* path, const char* old_text, DWORD old_length, const char* text,
+          DWORD length, DWORD* sysError) {
+  DWORD first = 0;
+  while (first < old_length && first < length && old_text[first] == text[first]) ++first;
+  if (first == length && length == old_length) return ST_OK;
+  HANDLE file = NULL;
+  int st = FileOpenA(path, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+                     sysError);
+  if (st < 0) return st;
+  st = length > old_length ? Resize(file, length, sysError) : ST_OK;
+  if (st == ST_OK) {
+    st = WriteFrom(file, first, text, length, sysError);
+    DWORD ignored = 0;
+    if (st != ST_OK) WriteFrom(file, first, old_text, old_length, &ignored);
+  } else {
+    DWORD ignored = 0;
+    Resize(file, old_length, &ignored);
+  }
+  CloseHandle(file);
+  return st;
+}
+
+}  // namespace
+
+int profile_write_file(const char* path, const char* section, const char* key, const char* value,
+                       DWORD* sysError) {
+  HANDLE heap = NULL, out_heap = NULL;
+  void* block = NULL;
+  void* out = NULL;
+  DWORD size = 0, ignored = 0;
+  int st = FileLoad(path, &heap, &block, &size, sysError);
+  if (st == ST_FILE_NOT_FOUND) st = ST_OK;  // written as a new document
+  if (st >= 0) {
+    size_t bound = profile_write_bound(size, section, key, value);
+    st = bound > 0x7FFFFFFFu ? ST_PROFILE_SPACE
+                             : HeapBlockCreate(static_cast<int>(bound), &out_heap, &out, sysError);
+    size_t length = 0;
+    if (st >= 0)
+      st = profile_write_key(static_cast<const char*>(block), size, section, key, value,
+                             static_cast<char*>(out), bound, &length);
+    if (st == ST_OK)
+      st = Store(path, static_cast<const char*>(block), size, static_cast<const char*>(out),
+                 static_cast<DWORD>(length), sysError);
+  }
+  if (heap) HeapBlockFree(&heap, &block, &ignored);
+  if (out_heap) HeapBlockFree(&out_heap, &out, &ignored);
+  return st;
+}

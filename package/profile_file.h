@@ -1,0 +1,16 @@
+// The key writer of package/profile_writer.h applied to a document file, in
+// place of the platform's profile writer (which on some systems rewrites
+// the whole file and loses its comments and empty lines).
+#pragma once
+
+#include <windows.h>
+
+#include "package/profile_writer.h"
+
+// Writes key=value into section of the document file (ANSI path), creating
+// the file when it does not exist. Only the bytes from the first changed
+// one onwards are written; the file is first grown to its new length, so a
+// full disk fails before anything of the document has changed. Returns 0,
+// a status of the file layer, or one of the key writer's statuses.
+int profile_write_file(const char* path, const char* section, const char* key,
+                       const char* value, DWORD* sysError);

@@ -1,0 +1,24 @@
+// Fuzzes the PE walk that finds the version resource: any bytes as a file,
+// nothing read outside them, and what is found lies inside them.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include "package/pe_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  uint32_t rva = 0, offset = 0, data_rva = 0, data_size = 0, block = 0;
+  PeSection s{};
+  if (!pe_resource_section(data, size, &rva, &s)) return 0;
+  if (!pe_file_offset(s, rva, 0, &offset) || offset > size) return 0;
+  size_t inside = rva - s.virtual_address;
+  size_t length = size - offset;
+  if (s.raw_size - inside < length) length = s.raw_size - inside;
+  if (!pe_resource_data(data + offset, length, 16, 1, 0x411, &data_rva, &data_size)) return 0;
+  if (!pe_file_offset(s, data_rva, data_size, &block)) return 0;
+  if (block > size || data_size > size - block) return 0;
+  size_t fixed = 0;
+  if (!version_fixed_offset(data + block, data_size, &fixed)) return 0;
+  if (fixed + VERSION_FIXED_SIZE > data_size) abort();
+  return 0;
+}

@@ -1,0 +1,134 @@
+// Helpers of the package tests under Wine: a private temporary folder,
+// whole files as strings, the test template and the assembler.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace pkgtest {
+
+// A Linux path of the build as a Windows path (drive Z: is the root).
+inline std::wstring FromUnix(const char* path) {
+  std::wstring w = L"Z:";
+  for (const char* p = path; *p; ++p) w.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
+  return w;
+}
+
+inline std::string Narrow(const std::wstring& w) {
+  char buffer[1024];
+  int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buffer, sizeof buffer, NULL, NULL);
+  return n > 0 ? std::string(buffer) : std::string();
+}
+
+inline std::string ReadAll(const std::wstring& path) {
+  std::string data;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                         OPEN_EXISTING, 0, NULL);
+  if (h == INVALID_HANDLE_VALUE) return "<missing>";
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, NULL) && got) data.append(buffer, got);
+  CloseHandle(h);
+  return data;
+}
+
+inline void WriteAll(const std::wstring& path, const std::string& data) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(path);
+  DWORD put = 0;
+  ASSERT_TRUE(WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &put, NULL));
+  CloseHandle(h);
+}
+
+inline std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+inline std::string Le32(DWORD v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A fresh folder under the temporary folder, removed with what it holds.
+class TempFolder {
+ public:
+  TempFolder() {
+    static LONG counter = 0;
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    wchar_t name[MAX_PATH];
+    _snwprintf(name, MAX_PATH, L"%svtpkg-%lu-%lu-%ld", base, GetCurrentProcessId(),
+               GetTickCount(), InterlockedIncrement(&counter));
+    path_ = name;
+    CreateDirectoryW(path_.c_str(), NULL);
+  }
+  ~TempFolder() { Remove(path_); }
+
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  static void Remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring full = folder + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          Remove(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+
+  std::wstring path_;
+};
+
+// Runs a program with its output in a file; returns its exit code, or -1.
+inline int RunProgram(const std::wstring& command, const std::wstring& log, std::string* output) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, NULL, TRUE};
+  HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                           NULL);
+  if (out == INVALID_HANDLE_VALUE) return -1;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = NULL;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  PROCESS_INFORMATION pi{};
+  std::wstring line = command;
+  BOOL started = CreateProcessW(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+  CloseHandle(out);
+  if (!started) return -1;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (output) *output = ReadAll(log);
+  return static_cast<int>(code);
+}
+
+inline std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
+
+// The test template and the assembler of this build.
+inline std::wstring TemplateExe() { return FromUnix(VT_TEMPLATE_EXE); }
+inline std::wstring VtpackExe() { return FromUnix(VT_VTPACK_EXE); }
+inline std::wstring BaseDocument() { return FromUnix(VT_SOURCE_DIR "/editor/instbase.ini"); }
+
+}  // namespace pkgtest
