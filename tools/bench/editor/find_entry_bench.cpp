@@ -105,8 +105,9 @@ int main() {
   }
 
   Memory before = MemoryNow();
-  printf("find_project_entry, chunks of %d bytes through one static buffer\n",
-         static_cast<int>(MASTER_CHUNK_SIZE));
+  printf("find_project_entry, chunks of %d bytes through one static buffer of %d bytes\n"
+         "(the buffer lies in the program image, so it counts from the start)\n",
+         static_cast<int>(MASTER_CHUNK_SIZE), static_cast<int>(RECENT_CHUNK_SIZE));
   printf("before any lookup: peak working set %.0f KB, peak private %.0f KB\n\n",
          before.peak_working_set_kb, before.peak_private_kb);
   printf("%9s  %-12s %6s %11s %16s %13s\n", "records", "key", "calls", "ms/call",
