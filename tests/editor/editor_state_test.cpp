@@ -57,15 +57,4 @@ TEST(EditorState, PathSplitsAtItsLastBackslash) {
   EXPECT_FALSE(path_split(L"C:\\a\\abcdef", folder, VT_PATH_CAP, name, 6));
 }
 
-TEST(EditorState, StartFoldersComeFromTheRememberedOnes) {
-  TextCopy(editor_state.remembered.project, VT_PATH_CAP, L"C:\\P");
-  TextCopy(editor_state.remembered.module, VT_PATH_CAP, L"C:\\M");
-  TextCopy(editor_state.remembered.installer, VT_PATH_CAP, L"C:\\I");
-  TextCopy(editor_state.start.project, VT_PATH_CAP, L"C:\\other");
-  editor_start_folders_reset();
-  EXPECT_EQ(std::wstring(editor_state.start.project), L"C:\\P");
-  EXPECT_EQ(std::wstring(editor_state.start.module), L"C:\\M");
-  EXPECT_EQ(std::wstring(editor_state.start.installer), L"C:\\I");
-}
-
 }  // namespace

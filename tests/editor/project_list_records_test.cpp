@@ -16,26 +16,6 @@ const char kStamp[] = "20120121031004";
 
 std::string Bytes(const char* field, size_t size) { return std::string(field, size); }
 
-TEST(MasterRecord, NewRecordIsByteExact) {
-  MasterRecord record;
-  memset(&record, 0x55, sizeof record);
-  master_record_init(&record, kKeyA, 1, kStamp);
-  ASSERT_TRUE(list_entry_set(&record.entry, kKeyA, "Sample", "C:\\Projects", "Sample.sip"));
-
-  std::string expected(626, '\0');
-  expected.replace(0, 38, kKeyA);
-  expected.replace(48, 6, "Sample");
-  expected.replace(176, 11, "C:\\Projects");
-  expected.replace(448, 10, "Sample.sip");
-  expected.replace(576, 8, "       0");
-  expected.replace(584, 1, "0");
-  expected.replace(590, 6, "000001");
-  expected.replace(596, 14, std::string(14, ' '));
-  expected.replace(610, 14, kStamp);
-  expected.replace(624, 2, "\r\n");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record), sizeof record), expected);
-}
-
 TEST(MasterRecord, SequenceNumbersNeverLeaveTheirSixDigits) {
   struct Case {
     const char* field;  // six bytes
@@ -106,13 +86,6 @@ TEST(MasterRecord, BuildCountIsLeftAlignedZeroPadded) {
     EXPECT_EQ(Bytes(record.build_count, 6), Bytes(c.field, 6)) << c.count;
     EXPECT_EQ(record.sequence[0], 0x55) << "the sequence number is untouched";
   }
-}
-
-TEST(MasterRecord, CountTextsParseTheirLeadingDigits) {
-  EXPECT_EQ(list_count_parse("       8", 8, 8), 8);
-  EXPECT_EQ(list_count_parse("12\0\0\0\0", 6, 6), 12);
-  EXPECT_EQ(list_count_parse("1234567", 7, 6), 123456);
-  EXPECT_EQ(list_count_parse("      ", 6, 6), 0);
 }
 
 TEST(MasterRecord, BuildOfANeverResavedProjectCopiesCreatedAt) {
@@ -204,26 +177,6 @@ TEST(RecentTable, LoadTakesWholeRecordsOnly) {
   EXPECT_EQ(KeyOf(table, 1), "{k1}");
   EXPECT_EQ(KeyOf(table, 2), "") << "a partial record is an empty slot";
   EXPECT_EQ(KeyOf(table, 14), "");
-}
-
-TEST(RecentTable, StoreWritesFifteenRecordsWithLineEnds) {
-  RecentTable table = TableOf(2);
-  std::string bytes(RECENT_FILE_SIZE, 'x');
-  recent_table_store(&table, &bytes[0]);
-  for (int i = 0; i < RECENT_SLOTS; ++i)
-    EXPECT_EQ(bytes.substr(i * RECENT_RECORD_SIZE + 576, 2), "\r\n") << i;
-  EXPECT_EQ(bytes.substr(2 * RECENT_RECORD_SIZE, 576), std::string(576, '\0'));
-}
-
-TEST(RecentTable, NewEntryGoesFirstAndTheOldestDropsOff) {
-  RecentTable table = TableOf(15);
-  ListEntry entry = Entry("{new}", "C:\\New", "New.sip");
-  EXPECT_FALSE(recent_table_remove_key(&table, entry.key));
-  EXPECT_FALSE(recent_table_remove_path(&table, &entry));
-  recent_table_push_front(&table, &entry);
-  EXPECT_EQ(KeyOf(table, 0), "{new}");
-  EXPECT_EQ(KeyOf(table, 1), "{k0}");
-  EXPECT_EQ(KeyOf(table, 14), "{k13}") << "{k14} was the oldest";
 }
 
 TEST(RecentTable, SavedAgainMovesToTheFront) {
