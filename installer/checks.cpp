@@ -1,0 +1,97 @@
+// The environment checks of an install run: the OS mask, the administrator
+// rights, the names the package gives, and the payload with its checksum.
+#include "common/message.h"
+#include "common/os_code.h"
+#include "installer/installer.h"
+#include "installer/resource.h"
+#include "package/config_keys.h"
+#include "package/package.h"
+
+namespace {
+
+// The popup of a failed check: icon 111, "OK", the status's two-line text
+// with " - (status, error)" of the extraction, a countdown when the
+// configuration gives a timeout.
+void CheckFailureShow(int result, int extract_status, DWORD error) {
+  popup_prepare(IDI_POPUP_WARNING, true);
+  MessageSplitTwoLines(MessageTextShared(IDS_STATUS_BASE + result), extract_status, error,
+                       Settings.popup_line1, VT_PATH_CAP, Settings.popup_line2,
+                       VT_PATH_CAP);
+  show_warning_popup(Settings.popup_timeout != 0);
+}
+
+// Whether the package names only what it may: a plain file name for the
+// module and, where an uninstall entry is made, a braced GUID for its key
+// and folder. Anything else would reach outside the system folder or
+// another program's uninstall entry.
+bool PackageNamesValid() {
+  if (!file_name_is_plain(Settings.file_name)) return false;
+  return Settings.no_uninstall_registration || guid_is_braced(Settings.guid);
+}
+
+// The payload extracted to the temporary module and held there against
+// writers. Returns 0, 23 or 24 with the extraction's status and error.
+int PayloadCheck(int* extract_status, DWORD* error) {
+  uint32_t checksum = 0;
+  *extract_status = extract_payload(Settings.own_path, Settings.image_length,
+                                    Settings.module_temp_path, &checksum, error,
+                                    &Settings.module_held);
+  if (*extract_status < 0) return RUN_EXTRACT_FAILED;
+  if (checksum != Settings.expected_checksum) return RUN_INTEGRITY;
+  return RUN_OK;
+}
+
+int ChecksRun(int* extract_status, DWORD* error) {
+  wchar_t mask[VT_PATH_CAP];
+  GetPrivateProfileStringW(WIDE(CFG_INIT), WIDE(CFG_OS_VER), L"", mask, VT_PATH_CAP,
+                           Settings.document_path);
+  if (!OsMaskAllows(mask, Settings.os_code)) return RUN_OS_REFUSED;
+  // The 9x family allowed by the mask (95 OSR2, 98 SE, ME) has no rights.
+  if (OsIsNtFamily(Settings.os_code) && Settings.admin_required && !is_administrator())
+    return RUN_NOT_ADMIN;
+  if (!PackageNamesValid()) return RUN_INTEGRITY;
+  return PayloadCheck(extract_status, error);
+}
+
+}  // namespace
+
+int environment_checks() {
+  // Uninstall mode examines nothing but the GUID that will name the key and
+  // the folder to remove: without a valid one nothing is removed.
+  if (Settings.uninstall_mode)
+    return guid_is_braced(Settings.guid) ? RUN_OK : RUN_BAD_UNINSTALL_GUID;
+
+  int extract_status = 0;
+  DWORD error = 0;
+  int result = ChecksRun(&extract_status, &error);
+  if (result != RUN_OK && Settings.warn) CheckFailureShow(result, extract_status, error);
+  return result;
+}
+
+bool is_administrator() {
+  HANDLE token = NULL;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  bool found = false;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenGroups, NULL, 0, &size);
+  TOKEN_GROUPS* groups =
+      size ? static_cast<TOKEN_GROUPS*>(HeapAlloc(GetProcessHeap(), 0, size)) : NULL;
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID administrators = NULL;
+  if (groups && GetTokenInformation(token, TokenGroups, groups, size, &size) &&
+      AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                               DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                               &administrators)) {
+    for (DWORD i = 0; i < groups->GroupCount && !found; ++i) {
+      // A group held for deny only (a restricted or filtered token) grants
+      // nothing: only an enabled membership counts.
+      const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+      found = EqualSid(group.Sid, administrators) && (group.Attributes & SE_GROUP_ENABLED) &&
+              !(group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
+    }
+  }
+  if (administrators) FreeSid(administrators);
+  if (groups) HeapFree(GetProcessHeap(), 0, groups);
+  CloseHandle(token);
+  return found;
+}

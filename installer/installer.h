@@ -1,0 +1,97 @@
+// The routines of the Installer program: start-up and its checks, the
+// install and uninstall operations with their registry routines, and the
+// warning popup.
+#pragma once
+
+#include <windows.h>
+
+#include "installer/rules.h"
+#include "installer/settings.h"
+
+// Start-up (startup.cpp, config.cpp, checks.cpp).
+
+// One whole run of the Installer on the command line (the text after the
+// program name). Returns the run status, the process's exit code.
+int installer_run(HINSTANCE instance, const wchar_t* command_line);
+
+// Reads the configuration document at Settings.document_path into the
+// settings record.
+void read_configuration();
+
+// Chooses install or uninstall mode from the command line; uninstall mode
+// takes its GUID from it and its flags from the uninstall section.
+void read_command_line(const wchar_t* line);
+
+// The environment checks: 0, or a status of 21 to 24 (41 in uninstall mode
+// for a command line without a valid GUID). Shows the warning popup for a
+// failed check when the configuration asks for it.
+int environment_checks();
+
+// Whether the process token holds the Administrators group, enabled.
+bool is_administrator();
+
+// Operations (operation.cpp).
+
+// Installs or uninstalls the module and leaves the outcome in
+// Settings.status and Settings.restart_needed. direct: called on the main
+// thread of a silent run, which reports by itself; otherwise the body of
+// the worker thread, which posts command 1 or 2 to the progress dialog.
+void run_operation(bool direct);
+
+// run_operation in its thread form, the start routine of the worker thread.
+unsigned __stdcall run_operation_thread(void* unused);
+
+// Starts the registration program on the module in the system folder and
+// waits for it to end. Returns 1 when it was started, 0 when the module
+// cannot be loaded or lacks the entry point (or the program did not start).
+int register_module(const wchar_t* path, bool register_it);
+
+// Writes the uninstall registry entry. Returns 0.
+int write_uninstall_entry();
+
+// Copies the first image_length bytes of the package to the uninstaller
+// program. 0 success, 2 package not opened, 3 uninstaller not created,
+// 4 read failed, 5 write failed, or the status of the last write after a
+// short read.
+int copy_uninstaller();
+
+// Restarts the system. Returns 1 when the system accepted the restart.
+int restart_system();
+
+// Registry routines under HKEY_LOCAL_MACHINE (registry.cpp).
+
+// Creates or opens key_path and sets one REG_SZ value (no value when name
+// is NULL). A key created here gives "Authenticated Users" read access
+// only. Failures are not reported.
+void set_registry_value(const wchar_t* name, const wchar_t* key_path,
+                        const wchar_t* data, DWORD byte_count);
+
+// Deletes key_path with its subkeys. Failures are not reported.
+void delete_registry_key(const wchar_t* key_path);
+
+// Reads a REG_SZ value of key_path (64-bit view) into buffer of capacity
+// bytes, always terminated. 1 read; 0 failed, with the registry error as
+// the thread's last error.
+int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
+                        const wchar_t* key_path);
+
+// The warning popup, dialog 405 (popup.cpp).
+
+// Opens the popup modally on the desktop with the icon, lines and buttons
+// that Settings.popup_* hold; with countdown, it answers 2 by itself after
+// Settings.popup_timeout seconds (never when that is 0). Returns 1 ("Yes")
+// or 2 ("No", "OK", the close box, or an expired countdown).
+int show_warning_popup(bool countdown);
+
+INT_PTR CALLBACK warning_popup_proc(HWND dialog, UINT message, WPARAM wparam,
+                                    LPARAM lparam);
+
+// Sets the popup's icon (a resource number) and its buttons.
+void popup_prepare(int icon_id, bool single_button);
+
+// Sets the popup's two lines.
+void popup_set_lines(const wchar_t* line1, const wchar_t* line2);
+
+// The banner picture (startup.cpp). load_banner returns 0 when the picture
+// was loaded into Settings.banner, 2 when not.
+int load_banner(const wchar_t* path);

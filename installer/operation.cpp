@@ -1,0 +1,338 @@
+// The install and uninstall operations: the module into the system folder
+// (or its replacement at the next restart), its registration, the uninstall
+// folder, entry and program; or the module's removal and the entry's.
+#include "common/file.h"
+#include "installer/installer.h"
+#include "installer/resource.h"
+#include "package/config_keys.h"
+#include "package/package.h"
+
+namespace {
+
+// Block sizes of the module copy and the uninstaller copy. The blocks live
+// on the stack of the copying thread: a static buffer would be stored in
+// the image of every package.
+const DWORD kModuleBlock = 81920;
+const DWORD kUninstallerBlock = 40960;
+
+// How long the registration program may take before the run goes on.
+const DWORD kRegistrationWaitMs = 120000;
+
+const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
+const wchar_t kDeleteFailed[] = L"指定ファイルの削除に失敗しました。(%d)";
+const wchar_t kRestartLine1[] = L"処理を完了する為にはPCの再起動が必要です。";
+const wchar_t kRestartAsk[] = L"PCのリブートを実行しますか？。";
+const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
+
+// Copies the held module into the file at path (created or truncated) and
+// checks both what was read and what now stands in the file against the
+// package checksum. Returns true when the file holds exactly the checked
+// bytes; otherwise false with the system's error (ERROR_CRC when the bytes
+// differ), and a file that was opened is deleted again.
+bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
+  unsigned char block[kModuleBlock];
+  HANDLE source = Settings.module_held;
+  if (!source) {
+    *error = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  HANDLE target = NULL;
+  if (FileOpen(path, &target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+               error) < 0)
+    return false;
+  bool ok = SetFilePointer(source, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+  uint32_t copied = 0;
+  for (bool more = ok; more;) {
+    DWORD got = 0, put = 0;
+    int st = FileRead(source, block, kModuleBlock, &got, error);
+    if (st != ST_OK && st != ST_SHORT_READ) ok = false;
+    else if (got && FileWrite(target, block, got, &put, error) < 0) ok = false;
+    else copied = checksum_update(copied, block, static_cast<int>(got));
+    more = ok && st == ST_OK;
+  }
+  uint32_t landed = 0;
+  if (ok && SetFilePointer(target, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+    for (bool more = true; more;) {
+      DWORD got = 0;
+      int st = FileRead(target, block, kModuleBlock, &got, error);
+      if (st != ST_OK && st != ST_SHORT_READ) ok = false;
+      landed = checksum_update(landed, block, static_cast<int>(got));
+      more = ok && st == ST_OK;
+    }
+  } else {
+    ok = false;
+  }
+  if (ok && (copied != Settings.expected_checksum || landed != copied)) {
+    *error = ERROR_CRC;
+    ok = false;
+  }
+  CloseHandle(target);
+  if (!ok) DeleteFileW(path);
+  return ok;
+}
+
+// Schedules the replacement of the module for the next restart from a
+// verified copy under a unique name in the system folder, where no user
+// program can swap it. Returns true when the replacement was recorded.
+bool ReplacementSchedule(const wchar_t* target, DWORD* error) {
+  wchar_t staged[VT_PATH_CAP];
+  if (!GetTempFileNameW(Settings.system_folder, L"Qor", 0, staged)) {
+    *error = GetLastError();
+    return false;
+  }
+  if (!ModuleCopyTo(staged, error)) return false;
+  if (!MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    *error = GetLastError();
+    DeleteFileW(staged);
+    return false;
+  }
+  return true;
+}
+
+// The failure message of the operation with the system's error.
+void FailureFormat(wchar_t* failure, const wchar_t* format, DWORD error) {
+  TextFormat(failure, VT_PATH_CAP, format, static_cast<int>(error));
+}
+
+// Install mode: the module in place, or its replacement scheduled. Returns
+// false (status 31, failure message set) when the run ends here.
+bool ModuleInstall(const wchar_t* target, wchar_t* failure) {
+  DWORD error = 0;
+  switch (copy_outcome(ModuleCopyTo(target, &error), Settings.replace_at_restart)) {
+    case COPY_DONE:
+      return true;
+    case COPY_AT_RESTART:
+      if (ReplacementSchedule(target, &error)) {
+        Settings.restart_needed = true;
+        return true;
+      }
+      break;
+    case COPY_FAILED:
+      break;
+  }
+  Settings.status = RUN_COPY_FAILED;
+  FailureFormat(failure, kCopyFailed, error);
+  return false;
+}
+
+// Uninstall mode: the module deleted (or its deletion scheduled) and the
+// uninstall key removed; a module in use that may not wait for the restart
+// is registered again and the key stays. Returns false (status 32, failure
+// message set) when the run ends that way.
+bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
+  DWORD error = 0;
+  BOOL deleted = DeleteFileW(target);
+  if (!deleted) error = GetLastError();
+  switch (delete_outcome(deleted != 0, error, Settings.delete_at_restart)) {
+    case DELETE_DONE:
+      break;
+    case DELETE_MISSING:
+      Settings.status = RUN_MODULE_MISSING;
+      break;
+    case DELETE_FAILED:
+      Settings.status = RUN_DELETE_FAILED;
+      register_module(target, true);
+      FailureFormat(failure, kDeleteFailed, error);
+      return false;
+    case DELETE_AT_RESTART:
+      Settings.restart_needed = true;
+      MoveFileExW(target, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+      break;
+  }
+  wchar_t key[VT_PATH_CAP];
+  if (compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0) delete_registry_key(key);
+  return true;
+}
+
+// Install mode: the uninstall folder, entry and program.
+void UninstallerRegister() {
+  wchar_t folder[VT_PATH_CAP];
+  if (compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
+                               Settings.guid) < 0)
+    return;
+  // The uninstaller runs elevated later: users may read and run it, not
+  // replace it.
+  DWORD error = 0;
+  DirCreate(folder, &error, DIR_GRANT_USERS_READ);
+  write_uninstall_entry();
+  copy_uninstaller();
+}
+
+// Reports the outcome: to the progress dialog in a dialog run, by a popup
+// (when asked for) in a silent run.
+void OutcomeReport(bool direct, const wchar_t* failure) {
+  if (!direct && Settings.progress_dialog) {
+    int command = 1;
+    if (operation_failed(Settings.status)) {
+      TextCopy(Settings.popup_line1, VT_PATH_CAP, failure);
+      command = 2;
+    }
+    // The progress dialog stays at least a second.
+    Sleep(1000);
+    PostMessageW(Settings.progress_dialog, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    return;
+  }
+  switch (silent_report(Settings.status, Settings.warn, Settings.restart_needed,
+                        Settings.restart_prompt, Settings.restart_allowed)) {
+    case REPORT_NOTHING:
+      break;
+    case REPORT_FAILURE:
+      popup_prepare(IDI_POPUP_WARNING, true);
+      popup_set_lines(failure, L"");
+      show_warning_popup(Settings.popup_timeout != 0);
+      break;
+    case REPORT_RESTART_ASK:
+    case REPORT_RESTART_TELL: {
+      bool ask = Settings.restart_allowed;
+      popup_prepare(IDI_POPUP_INFO, !ask);
+      popup_set_lines(kRestartLine1, ask ? kRestartAsk : kRestartTell);
+      if (show_warning_popup(false) == IDC_POPUP_YES && ask) restart_system();
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+void run_operation(bool direct) {
+  bool install = !Settings.uninstall_mode;
+  wchar_t failure[VT_PATH_CAP] = L"";
+  Settings.popup_line1[0] = 0;
+  Settings.popup_line2[0] = 0;
+
+  wchar_t target[VT_PATH_CAP];
+  if (compose_target_path(target, VT_PATH_CAP, Settings.system_folder, Settings.file_name) < 0) {
+    Settings.status = install ? RUN_COPY_FAILED : RUN_DELETE_FAILED;
+    FailureFormat(failure, install ? kCopyFailed : kDeleteFailed, ERROR_FILENAME_EXCED_RANGE);
+  } else if (install) {
+    if (ModuleInstall(target, failure)) {
+      register_module(target, true);
+      if (!Settings.no_uninstall_registration) UninstallerRegister();
+    }
+  } else {
+    register_module(target, false);
+    ModuleRemove(target, failure);
+  }
+  OutcomeReport(direct, failure);
+}
+
+unsigned __stdcall run_operation_thread(void*) {
+  run_operation(false);
+  return 0;
+}
+
+int register_module(const wchar_t* path, bool register_it) {
+  HMODULE module = LoadLibraryW(path);
+  if (!module) return 0;
+  FARPROC entry = GetProcAddress(module, register_it ? "DllRegisterServer" : "DllUnregisterServer");
+  FreeLibrary(module);
+  if (!entry) return 0;
+
+  // The registration program by its full path: a search would find one
+  // planted in the package's or the current folder first.
+  wchar_t program[VT_PATH_CAP];
+  wchar_t command[2 * VT_PATH_CAP];
+  if (compose_regsvr32_path(program, VT_PATH_CAP, Settings.system_folder) < 0 ||
+      compose_registration_command(command, 2 * VT_PATH_CAP, program, path, register_it) < 0)
+    return 0;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(program, command, NULL, NULL, FALSE, 0, NULL, Settings.system_folder,
+                      &startup, &process))
+    return 0;
+  // Its outcome is not examined, but the run waits for it: an uninstall
+  // deletes the module next, which must not meet it still loaded there.
+  WaitForSingleObject(process.hProcess, kRegistrationWaitMs);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 1;
+}
+
+int write_uninstall_entry() {
+  const wchar_t* uninstall = WIDE(CFG_UNINSTALL);
+  const wchar_t* document = Settings.document_path;
+  wchar_t key[VT_PATH_CAP], folder[VT_PATH_CAP], version[64], command[2 * VT_PATH_CAP];
+  wchar_t display[VT_PATH_CAP], comments[VT_PATH_CAP], publisher[VT_PATH_CAP];
+  wchar_t help[VT_PATH_CAP], about[VT_PATH_CAP], update[VT_PATH_CAP];
+  if (compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) < 0 ||
+      compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
+                               Settings.guid) < 0 ||
+      compose_uninstall_command(command, 2 * VT_PATH_CAP, folder, Settings.guid) < 0)
+    return 0;
+  TextFormat(version, 64, L"%d.%d.%d", Settings.ver_major, Settings.ver_minor,
+             Settings.ver_build);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_DSP_NAME), L"", display, VT_PATH_CAP, document);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_COMMENTS), L"", comments, VT_PATH_CAP, document);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_CO_NAME), L"", publisher, VT_PATH_CAP, document);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_CO_URL), L"", help, VT_PATH_CAP, document);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_PGM_URL), L"", about, VT_PATH_CAP, document);
+  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_UPD_URL), L"", update, VT_PATH_CAP, document);
+
+  UninstallTexts texts = {display, version, comments, publisher, folder, help,
+                          about,   update,  Settings.user_name, command};
+  RegistryRow rows[UNINSTALL_ROWS_MAX];
+  int count = uninstall_entry_rows(texts, rows);
+  for (int i = 0; i < count; ++i)
+    set_registry_value(rows[i].name, key, rows[i].text,
+                       static_cast<DWORD>((TextLength(rows[i].text) + 1) * sizeof(wchar_t)));
+  return 0;
+}
+
+int copy_uninstaller() {
+  unsigned char block[kUninstallerBlock];
+  wchar_t folder[VT_PATH_CAP], path[VT_PATH_CAP];
+  if (compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
+                               Settings.guid) < 0 ||
+      compose_uninstaller_path(path, VT_PATH_CAP, folder) < 0)
+    return 3;
+  DWORD error = 0;
+  HANDLE package = NULL, program = NULL;
+  if (FileOpen(Settings.own_path, &package, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+               OPEN_EXISTING, &error) < 0)
+    return 2;
+  if (FileOpen(path, &program, GENERIC_READ | GENERIC_WRITE,
+               FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS, &error) < 0) {
+    CloseHandle(package);
+    return 3;
+  }
+  int result = 0;
+  int32_t remaining = Settings.image_length;
+  while (remaining > 0) {
+    DWORD got = 0, put = 0;
+    int st = FileRead(package, block, kUninstallerBlock, &got, &error);
+    if (st != ST_OK && st != ST_SHORT_READ) {
+      result = 4;
+      break;
+    }
+    DWORD part = got < static_cast<DWORD>(remaining) ? got : static_cast<DWORD>(remaining);
+    int written = part ? FileWrite(program, block, part, &put, &error) : ST_OK;
+    if (st == ST_SHORT_READ) {
+      result = written;
+      break;
+    }
+    if (written < 0) {
+      result = 5;
+      break;
+    }
+    remaining -= static_cast<int32_t>(part);
+  }
+  CloseHandle(program);
+  CloseHandle(package);
+  return result;
+}
+
+int restart_system() {
+  HANDLE token = NULL;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid))
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+    CloseHandle(token);
+  }
+  return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0) ? 1 : 0;
+}

@@ -1,0 +1,141 @@
+// The Installer's decisions that need no system call: the run statuses, the
+// command line, the checks of names taken from the configuration document,
+// the composition of every path and command the operations use, the
+// outcome rows of install and uninstall, and the uninstall entry's values.
+// Compiles without windows.h.
+#pragma once
+
+#include <stddef.h>
+
+// Run statuses; the status of a run is the process's exit code.
+enum RunStatus {
+  RUN_OK = 0,                  // success, also a run the user cancelled
+  RUN_NO_DOCUMENT = 11,        // "BINTYPE"/501 missing or empty
+  RUN_NO_BANNER = 12,          // "BINTYPE"/492 missing or empty
+  RUN_DOCUMENT_WRITE = 13,     // the document could not be written out
+  RUN_BANNER_WRITE = 14,       // the banner could not be written out
+  RUN_OS_REFUSED = 21,         // the OS mask does not allow this system
+  RUN_NOT_ADMIN = 22,          // administrator rights required and missing
+  RUN_EXTRACT_FAILED = 23,     // the payload could not be taken in
+  RUN_INTEGRITY = 24,          // checksum differs, or the package names
+                               // something that is not a plain name
+  RUN_COPY_FAILED = 31,        // the module could not be installed
+  RUN_DELETE_FAILED = 32,      // the module could not be removed
+  RUN_BAD_UNINSTALL_GUID = 41, // uninstall command line without a valid GUID
+  RUN_MODULE_MISSING = 999     // uninstall found no module; a success
+};
+
+// Whether a start-up status gets the start-up error popup: statuses 1 to
+// 19, unless the package carries the silent marker.
+bool startup_popup_wanted(int status, bool silent_marker);
+
+// Whether the command line (the text after the program name) selects
+// uninstall mode: its first ten characters are "-UnInstall", exact case.
+bool command_line_is_uninstall(const wchar_t* line);
+
+// The GUID part of an uninstall command line: everything from the twelfth
+// character on (the eleventh, "/" in the uninstall entry, is not examined),
+// at most 255 characters, into guid of cap characters. Empty when the line
+// has eleven characters or fewer.
+void command_line_guid(const wchar_t* line, wchar_t* guid, size_t cap);
+
+// Whether text is a GUID in its 38-character braced form,
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits of
+// either case and nothing before or after. Only such a GUID may name the
+// uninstall key and folder.
+bool guid_is_braced(const wchar_t* text);
+
+// Whether name is a plain file name that stays inside the folder it is
+// joined to: not empty, not "." or "..", without a path separator, a drive
+// or stream colon, a wildcard or a control character.
+bool file_name_is_plain(const wchar_t* name);
+
+// Paths and commands. Each composer writes into out of cap characters and
+// returns the length, or -1 (out empty) when the result does not fit or a
+// path would be longer than the 259 characters the file layer accepts.
+
+// "%s\%s": the module's place in the system folder.
+int compose_target_path(wchar_t* out, size_t cap, const wchar_t* system_folder,
+                        const wchar_t* file_name);
+
+// "%s\HV-Vanto\%s" from the Program Files folder (may be empty) and the GUID.
+int compose_uninstall_folder(wchar_t* out, size_t cap,
+                             const wchar_t* program_files, const wchar_t* guid);
+
+// The uninstall folder followed by "\hvuninst.exe".
+int compose_uninstaller_path(wchar_t* out, size_t cap, const wchar_t* folder);
+
+// "Software\Microsoft\Windows\CurrentVersion\Uninstall\%s" of the GUID.
+int compose_uninstall_key(wchar_t* out, size_t cap, const wchar_t* guid);
+
+// "\"%s\hvuninst.exe\" -UnInstall/%s": the entry's UninstallString.
+int compose_uninstall_command(wchar_t* out, size_t cap, const wchar_t* folder,
+                              const wchar_t* guid);
+
+// The registration program by its full path in the system folder.
+int compose_regsvr32_path(wchar_t* out, size_t cap,
+                          const wchar_t* system_folder);
+
+// Its command line: "\"<program>\" /s \"%s\"" to register, with "/u /s" to
+// unregister.
+int compose_registration_command(wchar_t* out, size_t cap,
+                                 const wchar_t* regsvr32_path,
+                                 const wchar_t* module, bool register_it);
+
+// What becomes of an install when the module could not be copied.
+enum CopyOutcome {
+  COPY_DONE,       // the module is in place
+  COPY_FAILED,     // status 31, nothing else is done
+  COPY_AT_RESTART  // replacement scheduled; the run goes on as a success
+};
+CopyOutcome copy_outcome(bool copied, bool replace_at_restart);
+
+// What becomes of an uninstall by the outcome of deleting the module.
+enum DeleteOutcome {
+  DELETE_DONE,       // deleted; the uninstall key is removed
+  DELETE_MISSING,    // status 999; the uninstall key is removed
+  DELETE_FAILED,     // status 32; registered again, the key stays
+  DELETE_AT_RESTART  // deletion scheduled; the key is removed
+};
+DeleteOutcome delete_outcome(bool deleted, unsigned error,
+                             bool delete_at_restart);
+
+// Whether a status ends an operation as a failure (31, 32, or any other
+// status but 0 and 999); the dialog run then reports command 2.
+bool operation_failed(int status);
+
+// What a silent run shows after its operation.
+enum SilentReport {
+  REPORT_NOTHING,
+  REPORT_FAILURE,      // warning popup, icon 111, "OK"
+  REPORT_RESTART_ASK,  // restart prompt, icon 110, "Yes"/"No"
+  REPORT_RESTART_TELL  // restart prompt, icon 110, "OK" only
+};
+SilentReport silent_report(int status, bool warn, bool restart_needed,
+                           bool restart_prompt, bool restart_allowed);
+
+// The values of the uninstall registry entry, in the order they are
+// written. A text that is empty (or absent) gives no value.
+struct UninstallTexts {
+  const wchar_t* display_name;     // UnInstallDspName
+  const wchar_t* display_version;  // "%d.%d.%d"
+  const wchar_t* comments;         // UnInstallComments
+  const wchar_t* publisher;        // UnInstallCoName
+  const wchar_t* location;         // the uninstall folder
+  const wchar_t* help_link;        // UnInstallCoURL
+  const wchar_t* url_info_about;   // UnInstallPgmURL
+  const wchar_t* url_update_info;  // UnInstallUpdURL
+  const wchar_t* user_info;        // the user name
+  const wchar_t* uninstall_string; // the uninstall command
+};
+
+struct RegistryRow {
+  const wchar_t* name;
+  const wchar_t* text;
+};
+
+enum { UNINSTALL_ROWS_MAX = 10 };
+
+// Fills rows with the values to write; returns how many.
+int uninstall_entry_rows(const UninstallTexts& texts,
+                         RegistryRow rows[UNINSTALL_ROWS_MAX]);

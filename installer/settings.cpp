@@ -1,0 +1,4 @@
+// The one settings record of an Installer run.
+#include "installer/settings.h"
+
+InstallerSettings Settings;

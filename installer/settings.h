@@ -1,0 +1,71 @@
+// The settings record of an Installer run: filled on the main thread at
+// start-up from the package's resources, its configuration document and the
+// command line; read afterwards by the operations and the dialogs, which
+// write only the run state at its end.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <stdint.h>
+
+#include "common/text.h"
+
+enum {
+  SETTINGS_TEXT_CAP = 256  // names and texts of the document
+};
+
+struct InstallerSettings {
+  HINSTANCE instance;
+  int os_code;
+  wchar_t program_files_folder[VT_PATH_CAP];  // empty when not found
+  wchar_t user_name[SETTINGS_TEXT_CAP];
+  wchar_t own_path[VT_PATH_CAP];
+  wchar_t system_folder[VT_PATH_CAP];
+  bool silent_marker;  // fourth part of the own file version is not 0
+
+  // Temporary files: temp_base is made by GetTempFileNameW; the others are
+  // "%s.%s" of it and "Setup.ini", "gif2.gif", "QOR.ocx".
+  wchar_t temp_base[VT_PATH_CAP];
+  wchar_t document_path[VT_PATH_CAP];
+  wchar_t banner_path[VT_PATH_CAP];
+  wchar_t module_temp_path[VT_PATH_CAP];
+
+  wchar_t guid[SETTINGS_TEXT_CAP];
+  wchar_t program_name[SETTINGS_TEXT_CAP];
+  wchar_t company_name[SETTINGS_TEXT_CAP];
+  wchar_t file_name[SETTINGS_TEXT_CAP];
+  int32_t image_length;
+  uint32_t expected_checksum;
+  int32_t ver_major, ver_minor, ver_build;
+
+  bool admin_required;
+  bool silent;
+  bool warn;
+  int popup_timeout;  // seconds; 0 waits for the user
+  bool replace_at_restart;
+  bool delete_at_restart;
+  bool restart_prompt;
+  bool restart_allowed;
+  bool no_uninstall_registration;
+  bool uninstall_mode;
+
+  // The extracted module, held open shared for reading only from its
+  // checksum until the end of the run, so that the installed bytes are the
+  // checked ones. NULL when nothing was extracted.
+  HANDLE module_held;
+
+  // Run state.
+  int status;  // the exit code
+  bool restart_needed;
+  wchar_t popup_line1[VT_PATH_CAP];
+  wchar_t popup_line2[VT_PATH_CAP];
+  HICON popup_icon;
+  bool popup_single_button;
+  HWND main_dialog;
+  HWND progress_dialog;  // set when the progress dialog opens; never cleared
+  IPicture* banner;
+};
+
+// The one settings record of the process.
+extern InstallerSettings Settings;

@@ -1,0 +1,228 @@
+// Start-up of an Installer run: the package's own facts and resources, the
+// temporary files, the configuration, the mode, the checks, then the
+// operation, and the clean-up that ends every run.
+#include "common/file.h"
+#include "common/message.h"
+#include "common/os.h"
+#include "installer/installer.h"
+#include "installer/resource.h"
+#include "package/package.h"
+
+#include <shlobj.h>
+
+namespace {
+
+// A "BINTYPE" resource of the running image, by number in any language.
+struct ResourceBytes {
+  const void* data;
+  DWORD size;
+};
+
+// Finds, loads and locks a "BINTYPE" resource. A missing one has size 0 and
+// leaves the system's error in *error.
+ResourceBytes ResourceFind(int id, DWORD* error) {
+  ResourceBytes bytes = {NULL, 0};
+  HRSRC found = FindResourceW(Settings.instance, MAKEINTRESOURCEW(id),
+                              WIDE(PACKAGE_RES_TYPE));
+  HGLOBAL loaded = found ? LoadResource(Settings.instance, found) : NULL;
+  bytes.data = loaded ? LockResource(loaded) : NULL;
+  if (bytes.data) bytes.size = SizeofResource(Settings.instance, found);
+  if (!bytes.size) *error = GetLastError();
+  return bytes;
+}
+
+// The Program Files folder from the shell, or from the registry when the
+// shell has no such location. Left empty when neither knows it.
+void ProgramFilesFind() {
+  Settings.program_files_folder[0] = 0;
+  if (FAILED(CoInitialize(NULL))) return;
+  IMalloc* allocator = NULL;
+  if (SUCCEEDED(SHGetMalloc(&allocator))) {
+    LPITEMIDLIST location = NULL;
+    wchar_t path[VT_PATH_CAP] = L"";
+    if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAM_FILES, &location)) &&
+        location) {
+      if (!SHGetPathFromIDListW(location, path)) path[0] = 0;
+      allocator->Free(location);
+    }
+    if (!path[0] &&
+        !read_registry_value(sizeof path, L"ProgramFilesDir", path,
+                             L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion"))
+      path[0] = 0;
+    if (TextLength(path) <= VT_PATH_MAX)
+      TextCopy(Settings.program_files_folder, VT_PATH_CAP, path);
+    allocator->Release();
+  }
+  CoUninitialize();
+}
+
+// The user, the running package's path and the system folder. A value that
+// does not fit its buffer stays empty rather than shortened.
+void OwnFactsRead() {
+  DWORD size = SETTINGS_TEXT_CAP;
+  if (!GetUserNameW(Settings.user_name, &size)) Settings.user_name[0] = 0;
+  DWORD n = GetModuleFileNameW(NULL, Settings.own_path, VT_PATH_CAP);
+  if (n == 0 || n > VT_PATH_MAX) Settings.own_path[0] = 0;
+  n = GetSystemDirectoryW(Settings.system_folder, VT_PATH_CAP);
+  if (n == 0 || n > VT_PATH_MAX) Settings.system_folder[0] = 0;
+}
+
+// The silent marker: the fourth part of the own file version is not 0.
+void SilentMarkerRead() {
+  int a = 0, b = 0, c = 0, d = 0;
+  DWORD error = 0;
+  Settings.silent_marker =
+      read_version_parts(Settings.own_path, &a, &b, &c, &d, &error) >= 0 && d != 0;
+}
+
+// temp_base, made (and created empty) by the system, and the three names
+// derived from it. A name that cannot be made stays empty.
+void TempNamesMake() {
+  wchar_t folder[VT_PATH_CAP];
+  TempFolderGet(folder);
+  if (!folder[0] || !GetTempFileNameW(folder, L"Qor", 0, Settings.temp_base)) {
+    Settings.temp_base[0] = 0;
+    return;
+  }
+  const wchar_t* base = Settings.temp_base;
+  TextFormat(Settings.document_path, VT_PATH_CAP, L"%s.%s", base, L"Setup.ini");
+  TextFormat(Settings.banner_path, VT_PATH_CAP, L"%s.%s", base, L"gif2.gif");
+  TextFormat(Settings.module_temp_path, VT_PATH_CAP, L"%s.%s", base, L"QOR.ocx");
+}
+
+// Whether the open file holds exactly bytes.
+bool FileHolds(HANDLE file, const void* bytes, DWORD size, DWORD* error) {
+  unsigned char block[4096];
+  const unsigned char* expected = static_cast<const unsigned char*>(bytes);
+  DWORD offset = 0;
+  for (;;) {
+    DWORD got = 0;
+    int st = FileRead(file, block, sizeof block, &got, error);
+    if (st != ST_OK && st != ST_SHORT_READ) return false;
+    if (got > size - offset) return false;
+    for (DWORD i = 0; i < got; ++i)
+      if (block[i] != expected[offset + i]) return false;
+    offset += got;
+    if (st == ST_SHORT_READ) return offset == size;
+  }
+}
+
+// Writes a resource's bytes to a temporary file, then keeps the file open
+// for reading with no writer allowed and checks that it holds those bytes.
+// The temporary folder belongs to the user, whose other programs must not
+// change what this elevated run reads from it. Returns 0, or the file
+// layer's status (ST_READ_FAILED when the bytes differ).
+int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
+                  DWORD* error) {
+  int st = FileCreateWrite(path, bytes.size, bytes.data, error);
+  if (st < 0) return st;
+  st = FileOpen(path, held, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error);
+  if (st < 0) return st;
+  if (!FileHolds(*held, bytes.data, bytes.size, error)) {
+    CloseHandle(*held);
+    *held = NULL;
+    if (!*error) *error = ERROR_INVALID_DATA;
+    return ST_READ_FAILED;
+  }
+  return ST_OK;
+}
+
+// The files the run made in the temporary folder, held until it ends.
+struct TempHandles {
+  HANDLE document;
+  HANDLE banner;
+};
+
+// Steps 7 and 8 of start-up: the document and the banner written out.
+// Returns 0 or a status of 11 to 14 with the system's error in *error.
+int ResourcesWrite(TempHandles* handles, DWORD* error) {
+  ResourceBytes document = ResourceFind(IDR_DOCUMENT, error);
+  if (!document.size) return RUN_NO_DOCUMENT;
+  ResourceBytes banner = ResourceFind(IDR_BANNER, error);
+  if (!banner.size) return RUN_NO_BANNER;
+  *error = 0;
+  if (TempWriteHeld(Settings.document_path, document, &handles->document, error) < 0)
+    return RUN_DOCUMENT_WRITE;
+  if (TempWriteHeld(Settings.banner_path, banner, &handles->banner, error) < 0)
+    return RUN_BANNER_WRITE;
+  return RUN_OK;
+}
+
+// The start-up error popup: icon 112, "OK", 120 seconds, "%s - %d" of the
+// status's text and the system's error.
+void StartupErrorShow(int status, DWORD error) {
+  wchar_t line[VT_PATH_CAP];
+  TextFormat(line, VT_PATH_CAP, L"%s - %d",
+             MessageTextShared(IDS_STATUS_BASE + status), static_cast<int>(error));
+  popup_prepare(IDI_POPUP_ERROR, true);
+  popup_set_lines(line, L"");
+  Settings.popup_timeout = 120;
+  show_warning_popup(true);
+}
+
+void CloseHeld(HANDLE* handle) {
+  if (*handle) CloseHandle(*handle);
+  *handle = NULL;
+}
+
+void DeleteMade(const wchar_t* path) {
+  if (path[0]) DeleteFileW(path);
+}
+
+}  // namespace
+
+int load_banner(const wchar_t* path) {
+  Settings.banner = NULL;
+  void* picture = NULL;
+  if (FAILED(OleLoadPicturePath(const_cast<LPOLESTR>(path), NULL, 0, 0, IID_IPicture,
+                                &picture)) ||
+      !picture)
+    return 2;
+  Settings.banner = static_cast<IPicture*>(picture);
+  return 0;
+}
+
+int installer_run(HINSTANCE instance, const wchar_t* command_line) {
+  UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  Settings.os_code = OsIdentify(NULL);
+  ProgramFilesFind();
+  Settings.instance = instance;
+  ModuleInstance = instance;
+  OwnFactsRead();
+  SilentMarkerRead();
+  TempNamesMake();
+
+  TempHandles handles = {NULL, NULL};
+  DWORD error = 0;
+  Settings.status = ResourcesWrite(&handles, &error);
+  bool com = false;
+  if (Settings.status == RUN_OK) {
+    com = SUCCEEDED(CoInitialize(NULL));
+    load_banner(Settings.banner_path);
+    read_configuration();
+    read_command_line(command_line);
+    Settings.status = environment_checks();
+    if (Settings.status == RUN_OK) {
+      // A run that is not silent shows the main dialog, which starts the
+      // operation on the user's request. That dialog is not part of this
+      // program yet, so such a run ends here: status 0, nothing installed.
+      if (Settings.silent) run_operation(true);
+    }
+  }
+  if (startup_popup_wanted(Settings.status, Settings.silent_marker))
+    StartupErrorShow(Settings.status, error);
+
+  if (Settings.banner) Settings.banner->Release();
+  Settings.banner = NULL;
+  if (com) CoUninitialize();
+  CloseHeld(&Settings.module_held);
+  CloseHeld(&handles.document);
+  CloseHeld(&handles.banner);
+  if (Settings.temp_base[0]) {
+    DeleteMade(Settings.temp_base);
+    DeleteMade(Settings.document_path);
+    DeleteMade(Settings.banner_path);
+  }
+  SetErrorMode(previous_mode);
+  return Settings.status;
+}

@@ -1,0 +1,229 @@
+// The Installer's decisions: command line, name checks, path and command
+// composition, the outcome rows of install and uninstall, the uninstall
+// entry's values.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/text.h"
+#include "installer/rules.h"
+
+namespace {
+
+const wchar_t kGuid[] = L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}";
+
+TEST(InstallerCommandLine, ModeAndGuid) {
+  struct Row {
+    const wchar_t* line;
+    bool uninstall;
+    const wchar_t* guid;
+  } rows[] = {
+      {L"-UnInstall/{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", true, kGuid},
+      {L"-UnInstall", true, L""},
+      {L"-UnInstall/", true, L""},
+      {L"-UnInstall/x", true, L"x"},
+      {L"-UnInstall {abc}", true, L"{abc}"},  // the eleventh is not examined
+      {L"-uninstall/{abc}", false, L""},
+      {L"-UNINSTALL/{abc}", false, L""},
+      {L"-UnInstal", false, L""},
+      {L"", false, L""},
+      {L" -UnInstall/{abc}", false, L""},
+      {L"/S", false, L""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(command_line_is_uninstall(row.line), row.uninstall) << row.line;
+    if (!row.uninstall) continue;
+    wchar_t guid[256];
+    command_line_guid(row.line, guid, 256);
+    EXPECT_EQ(std::wstring(guid), std::wstring(row.guid));
+  }
+  EXPECT_FALSE(command_line_is_uninstall(nullptr));
+}
+
+TEST(InstallerCommandLine, GuidPartIsBoundedTo255Characters) {
+  std::wstring line = L"-UnInstall/" + std::wstring(300, L'A');
+  wchar_t guid[256];
+  command_line_guid(line.c_str(), guid, 256);
+  EXPECT_EQ(std::wstring(guid), std::wstring(255, L'A'));
+  // A smaller buffer is never overrun.
+  wchar_t small[8];
+  command_line_guid(line.c_str(), small, 8);
+  EXPECT_EQ(std::wstring(small), std::wstring(7, L'A'));
+}
+
+TEST(InstallerGuid, OnlyTheBracedFormNamesAnUninstallEntry) {
+  struct Row {
+    const wchar_t* text;
+    bool valid;
+  } rows[] = {
+      {kGuid, true},
+      {L"{6f1c2a3b-0d4e-4f50-8a6b-7c8d9e0f1a2b}", true},
+      {L"{00000000-0000-0000-0000-000000000000}", true},
+      {L"", false},
+      {L"6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B", false},   // no braces
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B", false},  // 37 characters
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B} ", false},
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2BC}", false},
+      {L"{6F1C2A3B0-D4E-4F50-8A6B-7C8D9E0F1A2B}", false},  // dash moved
+      {L"{6F1C2A3G-0D4E-4F50-8A6B-7C8D9E0F1A2B}", false},  // not hexadecimal
+      {L"{..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..}", false},
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}\\x", false},
+      {L"(6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B)", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(guid_is_braced(row.text), row.valid) << row.text;
+  EXPECT_FALSE(guid_is_braced(nullptr));
+}
+
+TEST(InstallerFileName, OnlyAPlainNameStaysInTheSystemFolder) {
+  struct Row {
+    const wchar_t* name;
+    bool plain;
+  } rows[] = {
+      {L"samplegrid.ocx", true},
+      {L"サンプル.ocx", true},
+      {L"a", true},
+      {L"..ocx", true},
+      {L"name with spaces.dll", true},
+      {L"", false},
+      {L".", false},
+      {L"..", false},
+      {L"..\\evil.dll", false},
+      {L"sub\\x.ocx", false},
+      {L"sub/x.ocx", false},
+      {L"C:x.ocx", false},
+      {L"x.ocx:stream", false},
+      {L"x*.ocx", false},
+      {L"x?.ocx", false},
+      {L"x\t.ocx", false},
+      {L"x|y", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(file_name_is_plain(row.name), row.plain) << row.name;
+  EXPECT_FALSE(file_name_is_plain(nullptr));
+}
+
+TEST(InstallerPaths, ComposedAsTheOperationsUseThem) {
+  wchar_t out[VT_PATH_CAP];
+  ASSERT_GT(compose_target_path(out, VT_PATH_CAP, L"C:\\windows\\system32", L"grid.ocx"), 0);
+  EXPECT_EQ(std::wstring(out), L"C:\\windows\\system32\\grid.ocx");
+
+  ASSERT_GT(compose_uninstall_folder(out, VT_PATH_CAP, L"C:\\Program Files", kGuid), 0);
+  std::wstring folder = out;
+  EXPECT_EQ(folder, std::wstring(L"C:\\Program Files\\HV-Vanto\\") + kGuid);
+  // Without a Program Files folder the folder is rooted on the current drive.
+  ASSERT_GT(compose_uninstall_folder(out, VT_PATH_CAP, L"", kGuid), 0);
+  EXPECT_EQ(std::wstring(out), std::wstring(L"\\HV-Vanto\\") + kGuid);
+
+  ASSERT_GT(compose_uninstaller_path(out, VT_PATH_CAP, folder.c_str()), 0);
+  EXPECT_EQ(std::wstring(out), folder + L"\\hvuninst.exe");
+
+  ASSERT_GT(compose_uninstall_key(out, VT_PATH_CAP, kGuid), 0);
+  EXPECT_EQ(std::wstring(out),
+            std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kGuid);
+
+  wchar_t command[2 * VT_PATH_CAP];
+  ASSERT_GT(compose_uninstall_command(command, 2 * VT_PATH_CAP, folder.c_str(), kGuid), 0);
+  EXPECT_EQ(std::wstring(command),
+            L"\"" + folder + L"\\hvuninst.exe\" -UnInstall/" + kGuid);
+
+  ASSERT_GT(compose_regsvr32_path(out, VT_PATH_CAP, L"C:\\windows\\system32"), 0);
+  EXPECT_EQ(std::wstring(out), L"C:\\windows\\system32\\regsvr32.exe");
+  ASSERT_GT(compose_registration_command(command, 2 * VT_PATH_CAP, out,
+                                         L"C:\\windows\\system32\\a b.ocx", true),
+            0);
+  EXPECT_EQ(std::wstring(command),
+            L"\"C:\\windows\\system32\\regsvr32.exe\" /s \"C:\\windows\\system32\\a b.ocx\"");
+  ASSERT_GT(compose_registration_command(command, 2 * VT_PATH_CAP, out, L"m.ocx", false), 0);
+  EXPECT_EQ(std::wstring(command), L"\"C:\\windows\\system32\\regsvr32.exe\" /u /s \"m.ocx\"");
+}
+
+// A path the file layer would refuse is a failure, never a shorter path.
+TEST(InstallerPaths, LongestPathIs259Characters) {
+  wchar_t out[VT_PATH_CAP];
+  std::wstring folder = L"C:\\" + std::wstring(246, L'f');  // 249 characters
+  EXPECT_EQ(compose_target_path(out, VT_PATH_CAP, folder.c_str(), L"123456789"), 259);
+  EXPECT_EQ(compose_target_path(out, VT_PATH_CAP, folder.c_str(), L"1234567890"), -1);
+  EXPECT_EQ(out[0], 0);
+  std::wstring long_name(300, L'n');
+  EXPECT_EQ(compose_target_path(out, VT_PATH_CAP, L"C:\\w", long_name.c_str()), -1);
+
+  std::wstring root = L"C:\\" + std::wstring(205, L'p');  // 208 + 10 + 38 = 256
+  EXPECT_EQ(compose_uninstall_folder(out, VT_PATH_CAP, root.c_str(), kGuid), 256);
+  std::wstring folder256 = out;
+  // The uninstaller needs 13 more characters: 269 is too long.
+  EXPECT_EQ(compose_uninstaller_path(out, VT_PATH_CAP, folder256.c_str()), -1);
+}
+
+TEST(InstallerOutcome, InstallRows) {
+  EXPECT_EQ(copy_outcome(true, false), COPY_DONE);
+  EXPECT_EQ(copy_outcome(true, true), COPY_DONE);
+  EXPECT_EQ(copy_outcome(false, false), COPY_FAILED);
+  EXPECT_EQ(copy_outcome(false, true), COPY_AT_RESTART);
+}
+
+TEST(InstallerOutcome, UninstallRows) {
+  const unsigned kNotFound = 2, kSharing = 32, kDenied = 5, kPathNotFound = 3;
+  EXPECT_EQ(delete_outcome(true, 0, false), DELETE_DONE);
+  EXPECT_EQ(delete_outcome(false, kNotFound, false), DELETE_MISSING);
+  EXPECT_EQ(delete_outcome(false, kNotFound, true), DELETE_MISSING);
+  EXPECT_EQ(delete_outcome(false, kSharing, false), DELETE_FAILED);
+  EXPECT_EQ(delete_outcome(false, kDenied, false), DELETE_FAILED);
+  EXPECT_EQ(delete_outcome(false, kPathNotFound, false), DELETE_FAILED);
+  EXPECT_EQ(delete_outcome(false, kSharing, true), DELETE_AT_RESTART);
+}
+
+TEST(InstallerOutcome, WhatARunReports) {
+  struct Row {
+    int status;
+    bool warn, restart_needed, prompt, allowed;
+    SilentReport report;
+    bool failed;
+  } rows[] = {
+      {RUN_OK, true, false, true, true, REPORT_NOTHING, false},
+      {RUN_MODULE_MISSING, true, false, true, true, REPORT_NOTHING, false},
+      {RUN_COPY_FAILED, true, false, false, false, REPORT_FAILURE, true},
+      {RUN_DELETE_FAILED, true, true, true, true, REPORT_FAILURE, true},
+      {RUN_COPY_FAILED, false, false, true, true, REPORT_NOTHING, true},
+      {RUN_OK, false, true, true, true, REPORT_RESTART_ASK, false},
+      {RUN_OK, false, true, true, false, REPORT_RESTART_TELL, false},
+      {RUN_OK, true, true, false, true, REPORT_NOTHING, false},
+      {RUN_MODULE_MISSING, false, true, true, false, REPORT_RESTART_TELL, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(silent_report(row.status, row.warn, row.restart_needed, row.prompt, row.allowed),
+              row.report)
+        << row.status;
+    EXPECT_EQ(operation_failed(row.status), row.failed) << row.status;
+  }
+}
+
+TEST(InstallerOutcome, StartupPopupOnlyForStartupErrorsWithoutTheSilentMarker) {
+  for (int status : {11, 12, 13, 14}) {
+    EXPECT_TRUE(startup_popup_wanted(status, false)) << status;
+    EXPECT_FALSE(startup_popup_wanted(status, true)) << status;
+  }
+  for (int status : {0, 21, 22, 23, 24, 31, 32, 41, 999}) {
+    EXPECT_FALSE(startup_popup_wanted(status, false)) << status;
+  }
+}
+
+TEST(InstallerUninstallEntry, ValuesInOrderWithoutEmptyTexts) {
+  UninstallTexts all = {L"Grid", L"1.0.1", L"note", L"Halvenco", L"C:\\u",
+                        L"h",    L"a",     L"u",    L"user",     L"\"C:\\u\\hvuninst.exe\""};
+  RegistryRow rows[UNINSTALL_ROWS_MAX];
+  ASSERT_EQ(uninstall_entry_rows(all, rows), 10);
+  const wchar_t* names[] = {L"DisplayName", L"DisplayVersion", L"Comments",
+                            L"Publisher",   L"UnInstallLocation", L"HelpLink",
+                            L"URLInfoAbout", L"URLUpdateInfo", L"InstallUserInfo",
+                            L"UninstallString"};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(std::wstring(rows[i].name), names[i]);
+  EXPECT_EQ(std::wstring(rows[3].text), L"Halvenco");
+
+  UninstallTexts some = {L"Grid", L"1.0.1", L"", L"Halvenco", L"C:\\u",
+                         L"",     nullptr,  L"", L"user",     L"cmd"};
+  ASSERT_EQ(uninstall_entry_rows(some, rows), 6);
+  const wchar_t* kept[] = {L"DisplayName", L"DisplayVersion", L"Publisher",
+                           L"UnInstallLocation", L"InstallUserInfo", L"UninstallString"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(std::wstring(rows[i].name), kept[i]);
+}
+
+}  // namespace
