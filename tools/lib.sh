@@ -18,7 +18,7 @@ VT_PACKAGES=(
   cmake make clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
-  osslsigncode openssl
+  osslsigncode openssl locales
 )
 
 # Installs the packages that are missing (as root, or through sudo).
@@ -28,13 +28,26 @@ vt_install_packages() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
+  [ ${#missing[@]} -eq 0 ] && { vt_japanese_locale; return; }
   vt_log "installing ${missing[*]}"
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+    "${missing[@]}" >/dev/null && vt_japanese_locale
+}
+
+# Generates the ja_JP.UTF-8 locale when it is missing. Wine takes the
+# encoding of Unix file names from the locale's character set: without the
+# locale it falls back to ASCII, and no file or folder with a Japanese name
+# can be created or opened under Wine.
+vt_japanese_locale() {
+  locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$' && return 0
+  vt_log "generating the ja_JP.UTF-8 locale"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $sudo locale-gen >/dev/null
 }
 
 # Configures and builds one configuration: native, x86_64 or i686.

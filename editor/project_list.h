@@ -1,0 +1,87 @@
+// The project list store: "Project_List.mst", one record for every project
+// ever saved, and "Project_List.now", the fifteen projects saved last, both
+// in the base folder (record layouts in editor/project_list_records.h).
+//
+// The lists are read in large chunks into one static buffer of the larger
+// chunk size (225,420 bytes), whatever their length, and compared in place.
+// Only the user-interface thread calls these routines, except
+// record_project_build, which runs on the build thread while the
+// user-interface thread waits for it.
+#pragma once
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "editor/project_list_records.h"
+
+// Results of the master-list routines.
+enum {
+  LIST_OK = 0,             // found / recorded
+  LIST_NO_FILE = 1,        // the master list cannot be opened (or is missing)
+  LIST_NOT_FOUND = 2,      // no record has the key
+  LIST_READ_FAILED = 3,    // a read failed
+  LIST_SEEK_FAILED = 4,    // positioning on the record failed
+  LIST_WRITE_FAILED = 5,   // writing the record failed
+  LIST_BAD_TEXT = 6,       // a key, folder or file name does not fit its field
+                           // or the project path is too long; nothing written
+  LIST_BUILD_RECORDED = 999  // record_project_build wrote the record
+};
+
+// Results of read_recent_projects.
+enum {
+  RECENT_OK = 0,           // also for an empty list
+  RECENT_NO_FILE = 1,      // the recent list cannot be opened (or is missing)
+  RECENT_READ_FAILED = 2
+};
+
+// What find_project_entry reports of a record, as UTF-16 text: the four
+// fixed fields as exactly their bytes (up to a zero byte), folder and file
+// name up to their first zero byte.
+struct ProjectEntry {
+  wchar_t created_at[LIST_STAMP_LENGTH + 1];
+  wchar_t updated_at[LIST_STAMP_LENGTH + 1];
+  wchar_t build_count[6 + 1];
+  wchar_t update_count[8 + 1];
+  wchar_t folder[VT_PATH_CAP];
+  wchar_t file_name[VT_PATH_CAP];
+};
+
+// Looks the GUID key up in the master list. Returns LIST_OK (entry, when
+// given, filled), LIST_NO_FILE, LIST_NOT_FOUND or LIST_READ_FAILED.
+int find_project_entry(const wchar_t* key, ProjectEntry* entry, DWORD* sysError);
+
+// Records a save: updates the project's master record in place or appends
+// a new one (after the last whole record), puts the project first in the
+// recent list (dropping its older entry by key and the entry with the same
+// path in any letter case), then writes editor_state.working as the
+// project file folder\file_name. updated_at is 14 characters (no
+// terminator needed); the build count written is editor_state.build_count.
+// Returns LIST_OK, LIST_NO_FILE, LIST_READ_FAILED, LIST_SEEK_FAILED,
+// LIST_WRITE_FAILED or LIST_BAD_TEXT; the recent list and the project file
+// are written only after LIST_OK. The recent list is left alone when it
+// exists but cannot be read, so that its entries are never lost.
+// *file_status receives the status of the project-file write when the
+// result is LIST_OK (it may be NULL).
+int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
+                        const wchar_t* key, const wchar_t* folder,
+                        const wchar_t* file_name, int* file_status, DWORD* sysError);
+
+// Records a successful build in the project's master record: a blank
+// updated-at takes the created-at value, the build count becomes
+// editor_state.build_count. Returns LIST_BUILD_RECORDED only when the
+// record was written, otherwise LIST_NO_FILE, LIST_NOT_FOUND,
+// LIST_READ_FAILED, LIST_SEEK_FAILED, LIST_WRITE_FAILED or LIST_BAD_TEXT.
+int record_project_build(const wchar_t* key, DWORD* sysError);
+
+// The recent projects for the File menu: for each non-empty record in file
+// order (at most fifteen), its menu text and the record without its line
+// end.
+struct RecentProjects {
+  int count;
+  wchar_t text[RECENT_SLOTS][RECENT_TEXT_CAP];
+  RecentRecord records[RECENT_SLOTS];
+};
+
+// Reads the recent list. Returns RECENT_OK, RECENT_NO_FILE or
+// RECENT_READ_FAILED (projects then holds what was read before).
+int read_recent_projects(RecentProjects* projects, DWORD* sysError);
