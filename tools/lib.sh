@@ -47,6 +47,8 @@ vt_japanese_locale() {
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
 }
 
