@@ -14,9 +14,15 @@ class Scratch {
     static int serial = 0;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"vt-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(GetTickCount() % 100000) + L"-" + std::to_wstring(++serial);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    // Process ids come round again quickly under Wine, so a name already
+    // taken (by a run that could not clean up) is passed over rather than
+    // shared: every test starts in a folder that is really empty.
+    for (;;) {
+      path_ = std::wstring(temp) + L"vt-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(GetTickCount() % 100000) + L"-" + std::to_wstring(++serial);
+      if (CreateDirectoryW(path_.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
+        break;
+    }
   }
   ~Scratch() { Remove(path_); }
   Scratch(const Scratch&) = delete;
