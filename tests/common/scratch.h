@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 class Scratch {
@@ -62,9 +64,11 @@ inline bool Exists(const std::wstring& path) {
 
 inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write a test file: " << GetLastError();
   DWORD written = 0;
   if (!bytes.empty()) WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
   CloseHandle(file);
+  ASSERT_EQ(written, bytes.size()) << "test file written short";
 }
 
 inline std::string ReadBytes(const std::wstring& path) {

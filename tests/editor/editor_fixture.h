@@ -1,6 +1,7 @@
 // A base folder of its own for each Windows test of the editor's data
 // layer: a fresh folder under the temporary folder with its "InstallList",
-// removed again afterwards, and small helpers for reading and writing files.
+// removed again afterwards (files are read and written with the helpers
+// of tests/common/scratch.h).
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 
 #include "editor/editor_state.h"
 #include "editor/project_record.h"
+#include "tests/common/scratch.h"
 
 namespace editor_test {
 
@@ -26,30 +28,6 @@ inline std::string Cp932(const std::wstring& text) {
   WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, NULL,
                       NULL);
   return out;
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-  std::string out;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            NULL, OPEN_EXISTING, 0, NULL);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got) out.append(buffer, got);
-  CloseHandle(file);
-  return out;
-}
-
-inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL));
-  CloseHandle(file);
-}
-
-inline bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Compares two byte strings and reports their lengths and the first offset

@@ -40,8 +40,8 @@ class DiskFull : public ::testing::Test {
 };
 
 TEST_F(DiskFull, AppendReportsIt) {
-  WriteAll(dir_ / L"p.exe", "image");
-  WriteAll(dir_ / L"m.ocx", RandomBytes(200000, 1));
+  WriteBytes(dir_ / L"p.exe", "image");
+  WriteBytes(dir_ / L"m.ocx", RandomBytes(200000, 1));
   for (int call : {1, 2, 3}) {  // the length field, the first and the second block
     FailWrite(call);
     DWORD error = 0;
@@ -54,7 +54,7 @@ TEST_F(DiskFull, AppendReportsIt) {
 
 TEST_F(DiskFull, ExtractReportsItWithTheChecksumSoFar) {
   const std::string module = RandomBytes(200000, 2);
-  WriteAll(dir_ / L"p.exe", "image" + Le32(200000) + module);
+  WriteBytes(dir_ / L"p.exe", "image" + Le32(200000) + module);
   FailWrite(2);
   uint32_t checksum = 0;
   DWORD error = 0;
@@ -69,13 +69,13 @@ TEST_F(DiskFull, ExtractReportsItWithTheChecksumSoFar) {
 TEST_F(DiskFull, TheDocumentStaysAsItWas) {
   const std::wstring doc = dir_ / L"doc.ini";
   const std::string before = "[S]\r\nk=1\r\nlast=x\r\n";
-  WriteAll(doc, before);
+  WriteBytes(doc, before);
   for (const char* value : {"a longer value than before", ""}) {
     FailWrite(1);
     DWORD error = 0;
     EXPECT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", value, &error), ST_DISK_FULL)
         << value;
-    EXPECT_EQ(ReadAll(doc), before) << value;
+    EXPECT_EQ(ReadBytes(doc), before) << value;
   }
 }
 

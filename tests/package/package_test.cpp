@@ -48,11 +48,11 @@ int LanguageCount(const std::wstring& exe, WORD name) {
 
 TEST(QueryFileSize, SizesAndTheStatusOfEachMiss) {
   TempFolder dir;
-  WriteAll(dir / L"five.bin", "12345");
+  WriteBytes(dir / L"five.bin", "12345");
   CreateDirectoryW((dir / L"sub").c_str(), NULL);
   std::wstring exact = dir.path() + L"\\";
   exact += std::wstring(259 - exact.size(), L'n');
-  WriteAll(exact, "abc");
+  WriteBytes(exact, "abc");
   struct Row {
     std::wstring path;
     int status;
@@ -99,7 +99,7 @@ TEST(QueryFileSize, FilesOf4GiBAreRefused) {
 TEST(ChecksumFile, BlocksOfEverySizeAgree) {
   TempFolder dir;
   const std::string data = RandomBytes(300001, 7);
-  WriteAll(dir / L"m.bin", data);
+  WriteBytes(dir / L"m.bin", data);
   uint32_t in_81920 = 0;
   for (size_t at = 0; at < data.size(); at += 81920)
     in_81920 = checksum_update(in_81920, data.data() + at,
@@ -110,7 +110,7 @@ TEST(ChecksumFile, BlocksOfEverySizeAgree) {
   EXPECT_EQ(value, in_81920);
   EXPECT_EQ(value, Checksum(data));
 
-  WriteAll(dir / L"empty.bin", "");
+  WriteBytes(dir / L"empty.bin", "");
   ASSERT_EQ(checksum_file(Narrow(dir / L"empty.bin").c_str(), &value, &error), 0);
   EXPECT_EQ(value, 0u);
 
@@ -124,7 +124,7 @@ class TemplateCopy : public ::testing::Test {
   void SetUp() override {
     exe_ = dir_ / L"Installer.exe";
     ASSERT_TRUE(CopyFileW(TemplateExe().c_str(), exe_.c_str(), FALSE));
-    original_ = ReadAll(exe_);
+    original_ = ReadBytes(exe_);
   }
   TempFolder dir_;
   std::wstring exe_;
@@ -135,8 +135,8 @@ TEST_F(TemplateCopy, DocumentResourceIsReplacedInItsLanguage) {
   const std::string banner = Resource(exe_, 492, 0x411);
   ASSERT_EQ(banner.substr(0, 6), "GIF89a");
   ASSERT_EQ(LanguageCount(exe_, 501), 1);
-  const std::string doc = ReadAll(BaseDocument());
-  WriteAll(dir_ / L"doc.ini", doc);
+  const std::string doc = ReadBytes(BaseDocument());
+  WriteBytes(dir_ / L"doc.ini", doc);
   DWORD error = 0;
   ASSERT_EQ(write_document_resource(exe_.c_str(), Narrow(dir_ / L"doc.ini").c_str(), &error), 1);
   EXPECT_EQ(Resource(exe_, 501, 1024), doc);
@@ -146,15 +146,15 @@ TEST_F(TemplateCopy, DocumentResourceIsReplacedInItsLanguage) {
 
 TEST_F(TemplateCopy, DocumentFailures) {
   DWORD error = 0;
-  WriteAll(dir_ / L"empty.ini", "");
-  WriteAll(dir_ / L"doc.ini", "[Vantorel-Init]\r\n");
-  WriteAll(dir_ / L"text.exe", "this is no executable, only text long enough for a header....");
+  WriteBytes(dir_ / L"empty.ini", "");
+  WriteBytes(dir_ / L"doc.ini", "[Vantorel-Init]\r\n");
+  WriteBytes(dir_ / L"text.exe", "this is no executable, only text long enough for a header....");
   const std::string doc = Narrow(dir_ / L"doc.ini");
   EXPECT_EQ(write_document_resource(exe_.c_str(), Narrow(dir_ / L"none.ini").c_str(), &error),
             ST_DOC_LOAD);
   EXPECT_EQ(write_document_resource(exe_.c_str(), Narrow(dir_ / L"empty.ini").c_str(), &error),
             ST_DOC_LOAD);
-  EXPECT_EQ(ReadAll(exe_), original_) << "nothing stored";
+  EXPECT_EQ(ReadBytes(exe_), original_) << "nothing stored";
   EXPECT_EQ(write_document_resource((dir_ / L"text.exe").c_str(), doc.c_str(), &error),
             ST_RES_BAD_EXE);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
@@ -166,10 +166,10 @@ TEST_F(TemplateCopy, PayloadBlockAfterTheImage) {
   for (size_t n : {size_t(0), size_t(1), size_t(81920), size_t(81921), size_t(200000)}) {
     ASSERT_TRUE(CopyFileW(TemplateExe().c_str(), exe_.c_str(), FALSE));
     const std::string module = RandomBytes(n, static_cast<unsigned>(n));
-    WriteAll(dir_ / L"m.ocx", module);
+    WriteBytes(dir_ / L"m.ocx", module);
     DWORD error = 0;
     ASSERT_EQ(append_payload_block(exe_.c_str(), (dir_ / L"m.ocx").c_str(), &error), 0) << n;
-    EXPECT_TRUE(ReadAll(exe_) == original_ + Le32(static_cast<DWORD>(n)) + module) << n;
+    EXPECT_TRUE(ReadBytes(exe_) == original_ + Le32(static_cast<DWORD>(n)) + module) << n;
   }
 }
 
@@ -177,7 +177,7 @@ TEST_F(TemplateCopy, MissingModuleAppendsNothing) {
   DWORD error = 0;
   EXPECT_EQ(append_payload_block(exe_.c_str(), (dir_ / L"none.ocx").c_str(), &error), 0);
   EXPECT_EQ(append_payload_block(exe_.c_str(), (dir_ / L"no\\none.ocx").c_str(), &error), 0);
-  EXPECT_EQ(ReadAll(exe_), original_);
+  EXPECT_EQ(ReadBytes(exe_), original_);
   EXPECT_EQ(append_payload_block((dir_ / L"new.exe").c_str(), (dir_ / L"none.ocx").c_str(), &error),
             0);
   EXPECT_EQ(GetFileAttributesW((dir_ / L"new.exe").c_str()), INVALID_FILE_ATTRIBUTES)
@@ -188,7 +188,7 @@ TEST_F(TemplateCopy, ImageLengthCheck) {
   DWORD error = 0;
   const DWORD n = static_cast<DWORD>(original_.size());
   EXPECT_EQ(check_image_length(exe_.c_str(), n, &error), 0);
-  WriteAll(dir_ / L"m.ocx", "x");
+  WriteBytes(dir_ / L"m.ocx", "x");
   ASSERT_EQ(append_payload_block(exe_.c_str(), (dir_ / L"m.ocx").c_str(), &error), 0);
   EXPECT_EQ(check_image_length(exe_.c_str(), n, &error), ST_IMAGE_CHANGED);
   EXPECT_EQ(check_image_length((dir_ / L"none.exe").c_str(), n, &error), ST_FILE_NOT_FOUND);
@@ -209,13 +209,13 @@ struct Extracted {
 
 Extracted Extract(const TempFolder& dir, const std::string& package, DWORD image,
                   const std::string& leftover = "") {
-  WriteAll(dir / L"p.exe", package);
-  if (!leftover.empty()) WriteAll(dir / L"QOR.ocx", leftover);
+  WriteBytes(dir / L"p.exe", package);
+  if (!leftover.empty()) WriteBytes(dir / L"QOR.ocx", leftover);
   Extracted e{0, 0xDEADBEEFu, ""};
   DWORD error = 0;
   e.status = extract_payload((dir / L"p.exe").c_str(), image, (dir / L"QOR.ocx").c_str(),
                              &e.checksum, &error);
-  e.target = ReadAll(dir / L"QOR.ocx");
+  e.target = ReadBytes(dir / L"QOR.ocx");
   DeleteFileW((dir / L"QOR.ocx").c_str());
   return e;
 }
@@ -272,7 +272,7 @@ TEST(ExtractPayload, AnAlteredByteChangesTheChecksum) {
 
 TEST(ExtractPayload, FailuresStillGiveTheChecksum) {
   TempFolder dir;
-  WriteAll(dir / L"p.exe", Package(512, 3, "abc"));
+  WriteBytes(dir / L"p.exe", Package(512, 3, "abc"));
   uint32_t checksum = 0xDEADBEEFu;
   DWORD error = 0;
   EXPECT_EQ(extract_payload((dir / L"none.exe").c_str(), 512, (dir / L"t").c_str(), &checksum,
@@ -289,9 +289,9 @@ TEST(ExtractPayload, FailuresStillGiveTheChecksum) {
 TEST(ExtractPayload, HeldTargetCannotBeChangedButCanBeCopied) {
   TempFolder dir;
   const std::string module = RandomBytes(100000, 12);
-  WriteAll(dir / L"p.exe", Package(1024, 100000, module));
+  WriteBytes(dir / L"p.exe", Package(1024, 100000, module));
   const std::wstring target = dir / L"QOR.ocx";
-  WriteAll(target, RandomBytes(200000, 13));
+  WriteBytes(target, RandomBytes(200000, 13));
   uint32_t checksum = 0;
   DWORD error = 0;
   HANDLE held = NULL;
@@ -311,7 +311,7 @@ TEST(ExtractPayload, HeldTargetCannotBeChangedButCanBeCopied) {
 
   // Reading and copying still work; the handle reads from the start.
   EXPECT_TRUE(CopyFileW(target.c_str(), (dir / L"copy.ocx").c_str(), FALSE));
-  EXPECT_TRUE(ReadAll(dir / L"copy.ocx") == module);
+  EXPECT_TRUE(ReadBytes(dir / L"copy.ocx") == module);
   char head[16];
   DWORD got = 0;
   ASSERT_TRUE(ReadFile(held, head, sizeof head, &got, NULL));
@@ -327,7 +327,7 @@ TEST(ExtractPayload, HeldTargetCannotBeChangedButCanBeCopied) {
 
 TEST(ExtractPayload, HeldFailureLeavesNoHandle) {
   TempFolder dir;
-  WriteAll(dir / L"p.exe", RandomBytes(600, 2));
+  WriteBytes(dir / L"p.exe", RandomBytes(600, 2));
   uint32_t checksum = 0;
   DWORD error = 0;
   HANDLE held = reinterpret_cast<HANDLE>(1);
@@ -356,10 +356,10 @@ bool DiffRange(const std::string& a, const std::string& b, size_t* first, size_t
 TEST_F(TemplateCopy, SilentMarkerIsStampedInPlace) {
   // A package with its payload and bytes after it, as a signed one has.
   const std::string module = RandomBytes(30000, 3);
-  WriteAll(dir_ / L"m.ocx", module);
+  WriteBytes(dir_ / L"m.ocx", module);
   DWORD error = 0;
   ASSERT_EQ(append_payload_block(exe_.c_str(), (dir_ / L"m.ocx").c_str(), &error), 0);
-  const std::string before = ReadAll(exe_);
+  const std::string before = ReadBytes(exe_);
   int a = -1, b = -1, c = -1, d = -1;
   ASSERT_EQ(read_version_parts(exe_.c_str(), &a, &b, &c, &d, &error), 0);
   EXPECT_EQ(a * 1000 + b * 100 + c * 10 + d, 1000) << "1.0.0.0";
@@ -368,7 +368,7 @@ TEST_F(TemplateCopy, SilentMarkerIsStampedInPlace) {
   ASSERT_EQ(read_version_parts(exe_.c_str(), &a, &b, &c, &d, &error), 0);
   EXPECT_EQ(a * 1000 + b * 100 + c * 10 + d, 1001) << "1.0.0.1";
 
-  const std::string after = ReadAll(exe_);
+  const std::string after = ReadBytes(exe_);
   size_t first = 0, last = 0;
   ASSERT_TRUE(DiffRange(before, after, &first, &last)) << "same length, something changed";
   EXPECT_LE(last - first, 7u) << "only the file-version words";
@@ -388,7 +388,7 @@ TEST_F(TemplateCopy, VersionFailures) {
   EXPECT_EQ(read_version_parts((dir_ / L"none.exe").c_str(), &a, &b, &c, &d, &error),
             ST_VER_NO_FILE);
   EXPECT_EQ(stamp_silent_marker((dir_ / L"none.exe").c_str(), 1, 0, 0, 1, &error), ST_VER_NO_FILE);
-  WriteAll(dir_ / L"text.exe", "no version here");
+  WriteBytes(dir_ / L"text.exe", "no version here");
   EXPECT_EQ(read_version_parts((dir_ / L"text.exe").c_str(), &a, &b, &c, &d, &error),
             ST_VER_NO_INFO);
   EXPECT_EQ(stamp_silent_marker((dir_ / L"text.exe").c_str(), 1, 0, 0, 1, &error), ST_VER_NO_INFO);
@@ -398,7 +398,7 @@ TEST_F(TemplateCopy, VersionFailures) {
   EXPECT_EQ(stamp_silent_marker(exe_.c_str(), 1, 0, 0, 1, &error), ST_VER_BEGIN);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   CloseHandle(lock);
-  EXPECT_EQ(ReadAll(exe_), original_);
+  EXPECT_EQ(ReadBytes(exe_), original_);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST(ProfileWriteFile, TheBuiltDocumentOfASampleProject) {
     ASSERT_EQ(profile_write_file(Narrow(doc).c_str(), k.section, k.key, k.value, &error), 0)
         << k.key;
   }
-  EXPECT_EQ(ReadAll(doc), ReadAll(FromUnix(VT_SOURCE_DIR "/tests/package/data/built_document.ini")));
+  EXPECT_EQ(ReadBytes(doc), ReadBytes(FromUnix(VT_SOURCE_DIR "/tests/package/data/built_document.ini")));
   EXPECT_EQ(ReadKey(doc, CFG_INIT, CFG_FILE_LEN), L"00098304");
   EXPECT_EQ(ReadKey(doc, CFG_COPY, CFG_FILE_LEN), L"00040960");
   EXPECT_EQ(ReadKey(doc, CFG_UNINSTALL, CFG_UN_CO_NAME), L"Halvenco");
@@ -43,7 +43,7 @@ TEST(ProfileWriteFile, ThePlatformReaderSeesWhatWasWritten) {
   TempFolder dir;
   const std::wstring doc = dir / L"instbase.ini";
   ASSERT_TRUE(CopyFileW(BaseDocument().c_str(), doc.c_str(), FALSE));
-  const std::string base = ReadAll(doc);
+  const std::string base = ReadBytes(doc);
   // "サンプル表" in code page 932: the second byte of 表 is a backslash.
   const char* kana = "\x83\x54\x83\x93\x83\x76\x83\x8B\x95\x5C";
   const Key keys[] = {
@@ -63,7 +63,7 @@ TEST(ProfileWriteFile, ThePlatformReaderSeesWhatWasWritten) {
   EXPECT_EQ(ReadKey(doc, CFG_INIT, CFG_OS_VER), L"111-011-111-110");
   EXPECT_EQ(ReadKey(doc, CFG_INIT, CFG_GUI_TITLE), L"Vantorel OCX Installer");
   // The header comments stay at column 52.
-  const std::string after = ReadAll(doc);
+  const std::string after = ReadBytes(doc);
   EXPECT_EQ(after.substr(0, 60), base.substr(0, 60));
   EXPECT_NE(after.find("[Vantorel-UnInstall]" + std::string(32, ' ') + ";"), std::string::npos);
 }
@@ -73,17 +73,17 @@ TEST(ProfileWriteFile, NewAndShrinkingDocuments) {
   const std::wstring doc = dir / L"new.ini";
   DWORD error = 0;
   ASSERT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", "a long value", &error), 0);
-  EXPECT_EQ(ReadAll(doc), "[S]\r\nk=a long value\r\n");
+  EXPECT_EQ(ReadBytes(doc), "[S]\r\nk=a long value\r\n");
   ASSERT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", "v", &error), 0);
-  EXPECT_EQ(ReadAll(doc), "[S]\r\nk=v\r\n") << "the file is cut to its new length";
+  EXPECT_EQ(ReadBytes(doc), "[S]\r\nk=v\r\n") << "the file is cut to its new length";
   ASSERT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", "v", &error), 0);
-  EXPECT_EQ(ReadAll(doc), "[S]\r\nk=v\r\n");
+  EXPECT_EQ(ReadBytes(doc), "[S]\r\nk=v\r\n");
 }
 
 TEST(ProfileWriteFile, FailuresLeaveTheDocument) {
   TempFolder dir;
   const std::wstring doc = dir / L"doc.ini";
-  WriteAll(doc, "[S]\r\nk=1\r\n");
+  WriteBytes(doc, "[S]\r\nk=1\r\n");
   DWORD error = 0;
   EXPECT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", "a\r\nb", &error), ST_PROFILE_VALUE);
   EXPECT_EQ(profile_write_file(Narrow(dir / L"no\\doc.ini").c_str(), "S", "k", "v", &error),
@@ -94,7 +94,7 @@ TEST(ProfileWriteFile, FailuresLeaveTheDocument) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   EXPECT_EQ(profile_write_file(Narrow(doc).c_str(), "S", "k", "2", &error), ST_BUSY);
   CloseHandle(reader);
-  EXPECT_EQ(ReadAll(doc), "[S]\r\nk=1\r\n");
+  EXPECT_EQ(ReadBytes(doc), "[S]\r\nk=1\r\n");
 }
 
 }  // namespace

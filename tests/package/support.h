@@ -1,5 +1,6 @@
-// Helpers of the package tests under Wine: a private temporary folder,
-// whole files as strings, the test template and the assembler.
+// Helpers of the package tests under Wine: the test template and the
+// assembler; the private temporary folder and whole files as strings are
+// those of tests/common/scratch.h.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,8 @@
 
 #include <random>
 #include <string>
+
+#include "tests/common/scratch.h"
 
 namespace pkgtest {
 
@@ -24,26 +27,6 @@ inline std::string Narrow(const std::wstring& w) {
   return n > 0 ? std::string(buffer) : std::string();
 }
 
-inline std::string ReadAll(const std::wstring& path) {
-  std::string data;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                         OPEN_EXISTING, 0, NULL);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &got, NULL) && got) data.append(buffer, got);
-  CloseHandle(h);
-  return data;
-}
-
-inline void WriteAll(const std::wstring& path, const std::string& data) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(path);
-  DWORD put = 0;
-  ASSERT_TRUE(WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &put, NULL));
-  CloseHandle(h);
-}
-
 inline std::string RandomBytes(size_t n, unsigned seed) {
   std::mt19937 gen(seed);
   std::string s(n, '\0');
@@ -58,45 +41,7 @@ inline std::string Le32(DWORD v) {
 }
 
 // A fresh folder under the temporary folder, removed with what it holds.
-class TempFolder {
- public:
-  TempFolder() {
-    static LONG counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    wchar_t name[MAX_PATH];
-    _snwprintf(name, MAX_PATH, L"%svtpkg-%lu-%lu-%ld", base, GetCurrentProcessId(),
-               GetTickCount(), InterlockedIncrement(&counter));
-    path_ = name;
-    CreateDirectoryW(path_.c_str(), NULL);
-  }
-  ~TempFolder() { Remove(path_); }
-
-  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-  const std::wstring& path() const { return path_; }
-
- private:
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring full = folder + L"\\" + name;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-
-  std::wstring path_;
-};
+using TempFolder = ::Scratch;
 
 // Runs a program with its output in a file; returns its exit code, or -1.
 inline int RunProgram(const std::wstring& command, const std::wstring& log, std::string* output) {
@@ -120,7 +65,7 @@ inline int RunProgram(const std::wstring& command, const std::wstring& log, std:
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  if (output) *output = ReadAll(log);
+  if (output) *output = ReadBytes(log);
   return static_cast<int>(code);
 }
 

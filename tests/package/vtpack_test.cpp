@@ -32,7 +32,7 @@ class Vtpack : public ::testing::Test {
     doc_ = dir_ / L"instbase.ini";
     ASSERT_TRUE(CopyFileW(BaseDocument().c_str(), doc_.c_str(), FALSE));
     module_ = RandomBytes(123457, 21);
-    WriteAll(dir_ / L"samplegrid.ocx", module_);
+    WriteBytes(dir_ / L"samplegrid.ocx", module_);
     out_ = dir_ / L"Setup.exe";
   }
 
@@ -74,13 +74,13 @@ class Vtpack : public ::testing::Test {
 };
 
 TEST_F(Vtpack, PackageFromTheTemplate) {
-  const std::string template_bytes = ReadAll(TemplateExe());
-  const std::string base = ReadAll(doc_);
+  const std::string template_bytes = ReadBytes(TemplateExe());
+  const std::string base = ReadBytes(doc_);
   Packed p = Pack(dir_ / L"samplegrid.ocx", {L"Vantorel-Init.InstallGUID={6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}",
                                              L"Vantorel-Init.InstPgmName=Sample Grid"});
   ASSERT_EQ(p.exit_code, 0) << p.output;
-  EXPECT_EQ(ReadAll(TemplateExe()), template_bytes) << "the template is never changed";
-  EXPECT_EQ(ReadAll(doc_), base) << "the document is never changed";
+  EXPECT_EQ(ReadBytes(TemplateExe()), template_bytes) << "the template is never changed";
+  EXPECT_EQ(ReadBytes(doc_), base) << "the document is never changed";
   EXPECT_EQ(GetFileAttributesW((out_ + L".ini").c_str()), INVALID_FILE_ATTRIBUTES)
       << "working document removed";
 
@@ -109,7 +109,7 @@ TEST_F(Vtpack, PackageFromTheTemplate) {
   EXPECT_EQ(Document(), expected);
 
   // Image length, checksum and payload agree with the document and the module.
-  const std::string package = ReadAll(out_);
+  const std::string package = ReadBytes(out_);
   EXPECT_EQ(p.payload_length, module_.size());
   EXPECT_EQ(static_cast<DWORD>(config_number(Value(CFG_INIT, CFG_FILE_LEN).c_str(), 8)),
             p.image_length);
@@ -120,7 +120,7 @@ TEST_F(Vtpack, PackageFromTheTemplate) {
   const std::wstring target = dir_ / L"QOR.ocx";
   ASSERT_EQ(extract_payload(out_.c_str(), p.image_length, target.c_str(), &checksum, &error), 0);
   EXPECT_EQ(checksum, p.checksum);
-  EXPECT_TRUE(ReadAll(target) == module_);
+  EXPECT_TRUE(ReadBytes(target) == module_);
   int v[4];
   ASSERT_EQ(read_version_parts(out_.c_str(), &v[0], &v[1], &v[2], &v[3], &error), 0);
   EXPECT_EQ(v[3], 0) << "not silent";
@@ -128,7 +128,7 @@ TEST_F(Vtpack, PackageFromTheTemplate) {
   // The package runs, and so does its image alone (the uninstaller copy).
   const int document_size = static_cast<int>(expected.size());
   EXPECT_EQ(RunProgram(Quote(out_), dir_ / L"run.log", nullptr), document_size);
-  WriteAll(dir_ / L"Uninstall.exe", package.substr(0, p.image_length));
+  WriteBytes(dir_ / L"Uninstall.exe", package.substr(0, p.image_length));
   EXPECT_EQ(RunProgram(Quote(dir_ / L"Uninstall.exe"), dir_ / L"run.log", nullptr), document_size);
 }
 
@@ -143,7 +143,7 @@ TEST_F(Vtpack, PlantedValuesAreKept) {
   EXPECT_EQ(Value(CFG_INIT, CFG_WARNING_TYPE), "=");
   EXPECT_EQ(Value(CFG_INIT, CFG_FILE_LEN), "00000100");
   EXPECT_NE(p.image_length, 100u);
-  EXPECT_EQ(ReadAll(out_).size(), p.image_length + 4 + module_.size()) << "the block is at the real end";
+  EXPECT_EQ(ReadBytes(out_).size(), p.image_length + 4 + module_.size()) << "the block is at the real end";
 }
 
 TEST_F(Vtpack, SilentPackage) {
@@ -161,7 +161,7 @@ TEST_F(Vtpack, SilentPackage) {
 }
 
 TEST_F(Vtpack, EmptyModuleAndNoModule) {
-  WriteAll(dir_ / L"empty.ocx", "");
+  WriteBytes(dir_ / L"empty.ocx", "");
   Packed p = Pack(dir_ / L"empty.ocx");
   ASSERT_EQ(p.exit_code, 0) << p.output;
   EXPECT_EQ(p.payload_length, 0u);
@@ -173,11 +173,11 @@ TEST_F(Vtpack, EmptyModuleAndNoModule) {
                             &error),
             0);
   EXPECT_EQ(checksum, 0u);
-  EXPECT_EQ(ReadAll(dir_ / L"QOR.ocx"), "");
+  EXPECT_EQ(ReadBytes(dir_ / L"QOR.ocx"), "");
 
   p = Pack(L"-");
   ASSERT_EQ(p.exit_code, 0) << p.output;
-  EXPECT_EQ(ReadAll(out_).size(), p.image_length) << "no payload block";
+  EXPECT_EQ(ReadBytes(out_).size(), p.image_length) << "no payload block";
   EXPECT_EQ(Value(CFG_COPY, CFG_FILE_CRC), "") << "the base document's value";
   EXPECT_EQ(extract_payload(out_.c_str(), p.image_length, (dir_ / L"QOR.ocx").c_str(), &checksum,
                             &error),
