@@ -171,17 +171,6 @@ void DeleteMade(const wchar_t* path) {
 
 }  // namespace
 
-int load_banner(const wchar_t* path) {
-  Settings.banner = NULL;
-  void* picture = NULL;
-  if (FAILED(OleLoadPicturePath(const_cast<LPOLESTR>(path), NULL, 0, 0, IID_IPicture,
-                                &picture)) ||
-      !picture)
-    return 2;
-  Settings.banner = static_cast<IPicture*>(picture);
-  return 0;
-}
-
 int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   Settings.os_code = OsIdentify(NULL);
@@ -203,10 +192,12 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
     read_command_line(command_line);
     Settings.status = environment_checks();
     if (Settings.status == RUN_OK) {
-      // A run that is not silent shows the main dialog, which starts the
-      // operation on the user's request. That dialog is not part of this
-      // program yet, so such a run ends here: status 0, nothing installed.
-      if (Settings.silent) run_operation(true);
+      // A silent run operates at once; any other run shows the main
+      // dialog, which operates on the user's request.
+      if (Settings.silent)
+        run_operation(true);
+      else
+        show_main_dialog();
     }
   }
   if (startup_popup_wanted(Settings.status, Settings.silent_marker))
