@@ -196,33 +196,6 @@ TEST(InstallerOutcome, WhatARunReports) {
   }
 }
 
-// After the progress dialog: a failure was shown already; a pending
-// restart is asked about before any completion text, in either mode.
-TEST(InstallerOutcome, WhatTheMainDialogShowsAfterTheProgressDialog) {
-  struct Row {
-    int result;
-    bool uninstall;
-    int status;
-    bool restart_needed;
-    Completion shown;
-  } rows[] = {
-      {1, false, RUN_OK, false, COMPLETION_INSTALLED},
-      {1, true, RUN_OK, false, COMPLETION_UNINSTALLED},
-      {1, true, RUN_MODULE_MISSING, false, COMPLETION_MODULE_MISSING},
-      {1, false, RUN_OK, true, COMPLETION_RESTART_ASK},
-      {1, true, RUN_OK, true, COMPLETION_RESTART_ASK},
-      {2, false, RUN_COPY_FAILED, false, COMPLETION_NONE},
-      {2, true, RUN_DELETE_FAILED, true, COMPLETION_NONE},
-      {-1, false, RUN_OK, false, COMPLETION_NONE},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(completion_after_progress(row.result, row.uninstall, row.status,
-                                        row.restart_needed),
-              row.shown)
-        << row.result << " " << row.uninstall << " " << row.status;
-  }
-}
-
 TEST(InstallerOutcome, StartupPopupOnlyForStartupErrorsWithoutTheSilentMarker) {
   for (int status : {11, 12, 13, 14}) {
     EXPECT_TRUE(startup_popup_wanted(status, false)) << status;
