@@ -83,8 +83,8 @@ inline std::string ReadBytes(const std::wstring& path) {
 }
 
 // n bytes of a pattern that shows where each byte came from.
-inline std::string Pattern(size_t n, char seed) {
+inline std::string Pattern(size_t n, char first) {
   std::string bytes(n, '\0');
-  for (size_t i = 0; i < n; ++i) bytes[i] = char(seed + i % 23);
+  for (size_t i = 0; i < n; ++i) bytes[i] = char(first + i % 23);
   return bytes;
 }

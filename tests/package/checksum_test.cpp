@@ -17,8 +17,8 @@ uint32_t Reference(uint32_t r, const unsigned char* p, size_t n) {
 
 uint32_t Of(const std::string& s) { return checksum_update(0, s.data(), static_cast<int>(s.size())); }
 
-std::vector<unsigned char> RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
+std::vector<unsigned char> RandomBytes(size_t n, unsigned key) {
+  std::mt19937 gen(key);
   std::vector<unsigned char> v(n);
   for (auto& b : v) b = static_cast<unsigned char>(gen());
   return v;

@@ -27,8 +27,8 @@ inline std::string Narrow(const std::wstring& w) {
   return n > 0 ? std::string(buffer) : std::string();
 }
 
-inline std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
+inline std::string RandomBytes(size_t n, unsigned key) {
+  std::mt19937 gen(key);
   std::string s(n, '\0');
   for (char& c : s) c = static_cast<char>(gen());
   return s;

@@ -44,8 +44,8 @@ Memory Peak() {
 void ChecksumThroughput() {
   const int kBuffer = 1 << 20, kRounds = 256;
   static unsigned char buffer[1 << 20];
-  uint32_t seed = 12345;
-  for (int i = 0; i < kBuffer; ++i) buffer[i] = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 24);
+  uint32_t state = 12345;
+  for (int i = 0; i < kBuffer; ++i) buffer[i] = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
   double t = Now();
   uint32_t r = 0;
   for (int i = 0; i < kRounds; ++i) r = checksum_update(r, buffer, kBuffer);
@@ -64,11 +64,11 @@ bool MakeFile(const wchar_t* path, DWORD size) {
   HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   if (h == INVALID_HANDLE_VALUE) return false;
   static unsigned char piece[1 << 20];
-  uint32_t seed = size;
+  uint32_t state = size;
   bool ok = true;
   for (DWORD left = size; left && ok;) {
     DWORD n = left < sizeof piece ? left : static_cast<DWORD>(sizeof piece), put = 0;
-    for (DWORD i = 0; i < n; ++i) piece[i] = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 24);
+    for (DWORD i = 0; i < n; ++i) piece[i] = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
     ok = WriteFile(h, piece, n, &put, NULL) && put == n;
     left -= n;
   }
