@@ -121,10 +121,10 @@ struct Progress {
 };
 
 // Clicks "開始" and watches the progress dialog until it has gone or shows
-// the error message: it lies
-// centred over the main dialog, 180 pixels below the main dialog's client
-// top. With escape, the Escape key is pressed while it is open; with
-// screen, the screen is saved under that name.
+// the error message: it lies centred over the main dialog, 180 pixels
+// below the main dialog's client top. With escape, the Escape key is
+// pressed while it is open; with screen, the screen is saved under that
+// name.
 Progress StartAndWatch(const PackageRun& run, HWND main, bool escape, const wchar_t* screen) {
   Progress progress;
   if (!UiClick(main, 1)) return progress;
@@ -157,7 +157,7 @@ Progress StartAndWatch(const PackageRun& run, HWND main, bool escape, const wcha
 
 // Has Wine draw the frames and captions of a program's windows itself, as
 // the system would: the test display has no window manager to draw them.
-// drawn false removes the setting.
+// With drawn false the setting is removed.
 void FramesDrawn(const std::wstring& exe_name, bool drawn) {
   std::wstring key = L"Software\\Wine\\AppDefaults\\" + exe_name + L"\\X11 Driver";
   if (!drawn) {
@@ -188,7 +188,8 @@ class InstallerDialogs : public InstallerE2E {
     InstallerE2E::TearDown();
   }
 
-  // Interactive in both modes; the test module carries a file version.
+  // A package that is interactive in both modes; with versioned, of the
+  // test module that carries a file version.
   PackageResult BuildInteractive(bool versioned,
                                  std::map<std::wstring, std::wstring> overrides = {}) {
     if (versioned) {
