@@ -123,8 +123,9 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
 
 // Opens the progress dialog modally over owner; it starts the worker
 // thread and closes on the worker's report. Returns 1 when the operation
-// succeeded, 2 when it failed (its message was shown), -1 when the dialog
-// could not be opened.
+// succeeded, 2 when it failed or could not begin (its message was shown,
+// and a run that could not begin has the status of a failed copy or
+// removal).
 INT_PTR show_progress_dialog(HWND owner);
 
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam,

@@ -128,8 +128,6 @@ void CompletionShow(const wchar_t* text) {
 // dialog closes whatever the outcome.
 void MainStart(HWND dialog) {
   INT_PTR result = show_progress_dialog(dialog);
-  // A progress dialog that could not open ran nothing: the operation failed.
-  if (result == -1) Settings.status = Settings.uninstall_mode ? RUN_DELETE_FAILED : RUN_COPY_FAILED;
   switch (completion_after_progress(static_cast<int>(result), Settings.uninstall_mode,
                                     Settings.status, Settings.restart_needed)) {
     case COMPLETION_NONE:

@@ -12,18 +12,29 @@ namespace {
 
 const wchar_t kThreadFailed[] = L"実処理の担当モジュールの起動に失敗 - ( %d )";
 
-// Starts the worker thread. When it cannot start, the dialog reports that
-// as a failure of the operation: the message, and the status the operation
-// would have failed with, since nothing was installed or removed.
+// The operation could not begin: the message with the system's error, and
+// the status the operation would have failed with, since nothing was
+// installed or removed.
+void StartFailed(DWORD error) {
+  TextFormat(Settings.popup_line1, VT_PATH_CAP, kThreadFailed, static_cast<int>(error));
+  Settings.status = Settings.uninstall_mode ? RUN_DELETE_FAILED : RUN_COPY_FAILED;
+}
+
+// The failure message, without an owner; the run's other windows wait for
+// it.
+void FailureShow() {
+  MessageBoxW(NULL, Settings.popup_line1, CAPTION_ERROR, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+// Starts the worker thread; when it cannot start, the dialog reports that
+// as a failure of the operation.
 void WorkerStart() {
   uintptr_t thread = WorkerThreadBegin(NULL, 0, run_operation_thread, NULL, 0, NULL);
   if (thread) {
     CloseHandle(reinterpret_cast<HANDLE>(thread));
     return;
   }
-  TextFormat(Settings.popup_line1, VT_PATH_CAP, kThreadFailed,
-             static_cast<int>(GetLastError()));
-  Settings.status = Settings.uninstall_mode ? RUN_DELETE_FAILED : RUN_COPY_FAILED;
+  StartFailed(GetLastError());
   progress_post(IDC_PROGRESS_FAILED);
 }
 
@@ -50,9 +61,7 @@ void ProgressCommand(HWND dialog, int command, LPARAM from) {
   if (command == IDC_PROGRESS_DONE) {
     EndDialog(dialog, IDC_PROGRESS_DONE);
   } else if (command == IDC_PROGRESS_FAILED) {
-    // Without an owner, but the run's other windows wait for it.
-    MessageBoxW(NULL, Settings.popup_line1, CAPTION_ERROR,
-                MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+    FailureShow();
     EndDialog(dialog, IDC_PROGRESS_FAILED);
   }
 }
@@ -73,8 +82,13 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
 }
 
 INT_PTR show_progress_dialog(HWND owner) {
-  return DialogBoxParamW(Settings.instance, MAKEINTRESOURCEW(IDD_PROGRESS), owner,
-                         progress_dialog_proc, 0);
+  INT_PTR result = DialogBoxParamW(Settings.instance, MAKEINTRESOURCEW(IDD_PROGRESS), owner,
+                                   progress_dialog_proc, 0);
+  if (result != -1) return result;
+  // Without its dialog the worker never started: reported as such.
+  StartFailed(GetLastError());
+  FailureShow();
+  return IDC_PROGRESS_FAILED;
 }
 
 void progress_post(int command) {

@@ -214,16 +214,26 @@ TEST_F(ProgressDialog, OnlyTheWorkersReportEndsIt) {
   EXPECT_EQ(result, IDC_PROGRESS_DONE);
 }
 
-// A worker thread that cannot start is reported with the system's error,
-// and the run counts as failed.
-TEST_F(ProgressDialog, WorkerThatCannotStartIsAFailure) {
+// A worker thread that cannot start, or a progress dialog that cannot
+// open (here: a module without the dialog), is reported with the system's
+// error, and the run counts as failed.
+TEST_F(ProgressDialog, OperationThatCannotBeginIsAFailure) {
   struct Row {
+    const char* what;
+    bool dialog_missing;
     bool uninstall;
     int status;
-  } rows[] = {{false, RUN_COPY_FAILED}, {true, RUN_DELETE_FAILED}};
+  } rows[] = {
+      {"thread, install", false, false, RUN_COPY_FAILED},
+      {"thread, uninstall", false, true, RUN_DELETE_FAILED},
+      {"dialog, install", true, false, RUN_COPY_FAILED},
+  };
+  const std::wstring prefix = L"実処理の担当モジュールの起動に失敗 - ( ";
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.uninstall);
+    SCOPED_TRACE(row.what);
     WorkerThreadBegin = FailingBegin;
+    Settings.instance =
+        row.dialog_missing ? GetModuleHandleW(L"kernel32.dll") : GetModuleHandleW(nullptr);
     Settings.uninstall_mode = row.uninstall;
     Settings.status = RUN_OK;
     std::wstring text;
@@ -234,7 +244,11 @@ TEST_F(ProgressDialog, WorkerThatCannotStartIsAFailure) {
       return UiClick(box, IDOK);
     });
     EXPECT_EQ(result, IDC_PROGRESS_FAILED);
-    EXPECT_EQ(text, L"実処理の担当モジュールの起動に失敗 - ( 8 )");
+    if (row.dialog_missing) {
+      EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0) << text.size();
+    } else {
+      EXPECT_EQ(text, prefix + L"8 )");
+    }
     EXPECT_EQ(Settings.status, row.status);
   }
 }
