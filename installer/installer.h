@@ -1,9 +1,10 @@
 // The routines of the Installer program: start-up and its checks, the
-// install and uninstall operations with their registry routines, and the
-// warning popup.
+// install and uninstall operations with their registry routines, the main
+// and progress dialogs, and the warning popup.
 #pragma once
 
 #include <windows.h>
+#include <stdint.h>
 
 #include "installer/rules.h"
 #include "installer/settings.h"
@@ -92,6 +93,53 @@ void popup_prepare(int icon_id, bool single_button);
 // Sets the popup's two lines.
 void popup_set_lines(const wchar_t* line1, const wchar_t* line2);
 
-// The banner picture (startup.cpp). load_banner returns 0 when the picture
-// was loaded into Settings.banner, 2 when not.
+// The banner picture (banner.cpp).
+
+// Loads the picture file at path into Settings.banner. Returns 0 when it
+// was loaded, 2 when not (Settings.banner then stays empty).
 int load_banner(const wchar_t* path);
+
+// Draws Settings.banner, when there is one, upright and scaled into the
+// rectangle of width and height at (2, 0) of dc.
+void paint_banner(HDC dc, int width, int height);
+
+// The text colours of the texts 901 and 902, which the main dialog and the
+// popup draw without a background of their own (WM_CTLCOLORSTATIC): black
+// on a transparent background. Returns the brush for those two, FALSE for
+// any other control, which then keeps the dialog's colours.
+INT_PTR transparent_text_colour(WPARAM dc, LPARAM control);
+
+// The main dialog, 401 (main_dialog.cpp).
+
+// Opens the main dialog without an owner and returns when it has closed:
+// the user stopped, or the operation ran and its outcome was shown. The
+// operation's outcome is left in Settings.status.
+void show_main_dialog();
+
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
+                                  LPARAM lparam);
+
+// The progress dialog, 402 (progress.cpp).
+
+// Opens the progress dialog modally over owner; it starts the worker
+// thread and closes on the worker's report. Returns 1 when the operation
+// succeeded, 2 when it failed or could not begin (its message was shown,
+// and a run that could not begin has the status of a failed copy or
+// removal).
+INT_PTR show_progress_dialog(HWND owner);
+
+INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
+                                      LPARAM lparam);
+
+// Posts the worker's report, IDC_PROGRESS_DONE or IDC_PROGRESS_FAILED, to
+// the progress dialog. Only commands posted this way end that dialog; the
+// Enter and Escape keys, which send commands 1 and 2 as well, do not.
+void progress_post(int command);
+
+// How the progress dialog starts the worker thread: _beginthreadex, which
+// tests replace by a routine that fails as the system may.
+typedef uintptr_t(__cdecl* WorkerThreadBeginFn)(void* security, unsigned stack_size,
+                                                unsigned(__stdcall* start)(void*),
+                                                void* argument, unsigned flags,
+                                                unsigned* thread_id);
+extern WorkerThreadBeginFn WorkerThreadBegin;

@@ -162,14 +162,14 @@ void UninstallerRegister() {
 // (when asked for) in a silent run.
 void OutcomeReport(bool direct, const wchar_t* failure) {
   if (!direct && Settings.progress_dialog) {
-    int command = 1;
+    int command = IDC_PROGRESS_DONE;
     if (operation_failed(Settings.status)) {
       TextCopy(Settings.popup_line1, VT_PATH_CAP, failure);
-      command = 2;
+      command = IDC_PROGRESS_FAILED;
     }
     // The progress dialog stays at least a second.
     Sleep(1000);
-    PostMessageW(Settings.progress_dialog, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    progress_post(command);
     return;
   }
   switch (silent_report(Settings.status, Settings.warn, Settings.restart_needed,

@@ -54,14 +54,9 @@ INT_PTR CALLBACK warning_popup_proc(HWND dialog, UINT message, WPARAM wparam,
         return TRUE;
       }
       return FALSE;
-    case WM_CTLCOLORSTATIC: {
-      int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
-      if (id != IDC_POPUP_LINE1 && id != IDC_POPUP_LINE2) return FALSE;
-      HDC dc = reinterpret_cast<HDC>(wparam);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(0, 0, 0));
-      return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
-    }
+    case WM_CTLCOLORSTATIC:
+      // The two lines (901, 902) lie on the white area.
+      return transparent_text_colour(wparam, lparam);
     case WM_DESTROY:
       if (Popup.timer) KillTimer(dialog, IDT_POPUP_COUNTDOWN);
       Popup.timer = false;

@@ -33,6 +33,34 @@
 #define IDS_CHECK_EXTRACT 2023
 #define IDS_CHECK_INTEGRITY 2024
 
+// Controls of the main dialog.
+#define IDC_MAIN_BANNER 122          // banner area, measured but never drawn
+#define IDC_MAIN_TITLE 901           // "インストール情報", bold, over the banner
+#define IDC_MAIN_LEAD 902            // what the run will do, over the banner
+#define IDC_MAIN_INTRO 903
+#define IDC_MAIN_HINT_STOP 904
+#define IDC_MAIN_HINT_START 905
+#define IDC_MAIN_GROUP 906
+#define IDC_MAIN_LABEL_FILE 907
+#define IDC_MAIN_LABEL_MODULE_VERSION 908
+#define IDC_MAIN_LABEL_DESTINATION 909
+#define IDC_MAIN_LABEL_PROGRAM 910
+#define IDC_MAIN_LABEL_PROGRAM_VERSION 911
+#define IDC_MAIN_LABEL_USER 912
+#define IDC_MAIN_FILE 913            // file_name
+#define IDC_MAIN_MODULE_VERSION 914  // the module's file version
+#define IDC_MAIN_DESTINATION 915     // "Systemフォルダ"
+#define IDC_MAIN_PROGRAM 916         // program_name
+#define IDC_MAIN_PROGRAM_VERSION 917 // ver_major.ver_minor.ver_build
+#define IDC_MAIN_USER 918            // user_name
+#define IDC_MAIN_COMPANY 1022        // company_name, bold, grey
+#define IDC_MAIN_START 1             // "開始"
+#define IDC_MAIN_STOP 2              // "中止"; also the close box and Escape
+
+// Commands the worker posts to the progress dialog.
+#define IDC_PROGRESS_DONE 1    // the operation succeeded
+#define IDC_PROGRESS_FAILED 2  // it failed; popup_line1 holds the message
+
 // Controls of the warning popup.
 #define IDC_POPUP_BACKGROUND 121
 #define IDC_POPUP_ICON 122

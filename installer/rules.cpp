@@ -159,3 +159,11 @@ int uninstall_entry_rows(const UninstallTexts& texts,
     if (row.text && row.text[0]) rows[count++] = row;
   return count;
 }
+
+Completion completion_after_progress(int progress_result, bool uninstall_mode,
+                                     int status, bool restart_needed) {
+  if (progress_result != 1) return COMPLETION_NONE;
+  if (restart_needed) return COMPLETION_RESTART_ASK;
+  if (!uninstall_mode) return COMPLETION_INSTALLED;
+  return status == RUN_MODULE_MISSING ? COMPLETION_MODULE_MISSING : COMPLETION_UNINSTALLED;
+}

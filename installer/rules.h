@@ -139,3 +139,16 @@ enum { UNINSTALL_ROWS_MAX = 10 };
 // Fills rows with the values to write; returns how many.
 int uninstall_entry_rows(const UninstallTexts& texts,
                          RegistryRow rows[UNINSTALL_ROWS_MAX]);
+
+// What the main dialog shows once the progress dialog has ended with
+// progress_result (1 success, 2 failure, already reported by the progress
+// dialog; anything else: it did not run).
+enum Completion {
+  COMPLETION_NONE,            // nothing more is shown
+  COMPLETION_INSTALLED,       // "インストールは正常に行えました。"
+  COMPLETION_UNINSTALLED,     // "アンインストールは正常に行えました。"
+  COMPLETION_MODULE_MISSING,  // status 999: the missing module was a success
+  COMPLETION_RESTART_ASK      // work waits for the restart: ask for it
+};
+Completion completion_after_progress(int progress_result, bool uninstall_mode,
+                                     int status, bool restart_needed);

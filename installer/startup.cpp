@@ -107,16 +107,13 @@ bool FileHolds(HANDLE file, const void* bytes, DWORD size, DWORD* error) {
   }
 }
 
-// Writes a resource's bytes to a temporary file, then keeps the file open
-// for reading with no writer allowed and checks that it holds those bytes.
-// The temporary folder belongs to the user, whose other programs must not
+// Keeps a temporary file that was just written open for reading with no
+// writer allowed and checks that it holds the resource's bytes. The
+// temporary folder belongs to the user, whose other programs must not
 // change what this elevated run reads from it. Returns 0, or the file
 // layer's status (ST_READ_FAILED when the bytes differ).
-int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
-                  DWORD* error) {
-  int st = FileCreateWrite(path, bytes.size, bytes.data, error);
-  if (st < 0) return st;
-  st = FileOpen(path, held, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error);
+int TempHold(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held, DWORD* error) {
+  int st = FileOpen(path, held, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error);
   if (st < 0) return st;
   if (!FileHolds(*held, bytes.data, bytes.size, error)) {
     CloseHandle(*held);
@@ -127,13 +124,22 @@ int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
   return ST_OK;
 }
 
+// Writes a resource's bytes to a temporary file and holds it (TempHold).
+int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
+                  DWORD* error) {
+  int st = FileCreateWrite(path, bytes.size, bytes.data, error);
+  if (st < 0) return st;
+  return TempHold(path, bytes, held, error);
+}
+
 // The files the run made in the temporary folder, held until it ends.
 struct TempHandles {
   HANDLE document;
   HANDLE banner;
 };
 
-// Steps 7 and 8 of start-up: the document and the banner written out.
+// Steps 7 and 8 of start-up: the document and the banner written out, and
+// the banner picture loaded.
 // Returns 0 or a status of 11 to 14 with the system's error in *error.
 int ResourcesWrite(TempHandles* handles, DWORD* error) {
   ResourceBytes document = ResourceFind(IDR_DOCUMENT, error);
@@ -143,7 +149,15 @@ int ResourcesWrite(TempHandles* handles, DWORD* error) {
   *error = 0;
   if (TempWriteHeld(Settings.document_path, document, &handles->document, error) < 0)
     return RUN_DOCUMENT_WRITE;
-  if (TempWriteHeld(Settings.banner_path, banner, &handles->banner, error) < 0)
+  // The banner picture is taken between writing its file and holding it:
+  // the system's picture loader opens the file for itself and need not
+  // share it with a reader. The check of the held file then ties the
+  // loaded picture to the package's bytes; a file that changed stops the
+  // run.
+  if (FileCreateWrite(Settings.banner_path, banner.size, banner.data, error) < 0)
+    return RUN_BANNER_WRITE;
+  load_banner(Settings.banner_path);
+  if (TempHold(Settings.banner_path, banner, &handles->banner, error) < 0)
     return RUN_BANNER_WRITE;
   return RUN_OK;
 }
@@ -171,17 +185,6 @@ void DeleteMade(const wchar_t* path) {
 
 }  // namespace
 
-int load_banner(const wchar_t* path) {
-  Settings.banner = NULL;
-  void* picture = NULL;
-  if (FAILED(OleLoadPicturePath(const_cast<LPOLESTR>(path), NULL, 0, 0, IID_IPicture,
-                                &picture)) ||
-      !picture)
-    return 2;
-  Settings.banner = static_cast<IPicture*>(picture);
-  return 0;
-}
-
 int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   Settings.os_code = OsIdentify(NULL);
@@ -194,19 +197,19 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
 
   TempHandles handles = {NULL, NULL};
   DWORD error = 0;
+  bool com = SUCCEEDED(CoInitialize(NULL));
   Settings.status = ResourcesWrite(&handles, &error);
-  bool com = false;
   if (Settings.status == RUN_OK) {
-    com = SUCCEEDED(CoInitialize(NULL));
-    load_banner(Settings.banner_path);
     read_configuration();
     read_command_line(command_line);
     Settings.status = environment_checks();
     if (Settings.status == RUN_OK) {
-      // A run that is not silent shows the main dialog, which starts the
-      // operation on the user's request. That dialog is not part of this
-      // program yet, so such a run ends here: status 0, nothing installed.
-      if (Settings.silent) run_operation(true);
+      // A silent run operates at once; any other run shows the main
+      // dialog, which operates on the user's request.
+      if (Settings.silent)
+        run_operation(true);
+      else
+        show_main_dialog();
     }
   }
   if (startup_popup_wanted(Settings.status, Settings.silent_marker))

@@ -9,14 +9,15 @@ set -euo pipefail
 cd "$(dirname "$0")"
 font=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
 
-# Banner: a dark blue vertical gradient with a light accent line along its
-# foot and the product title. Few colours keep the GIF small, since it is
-# part of every package's overhead.
-convert -size 480x69 gradient:'#0b2a4a-#1f5f8b' \
-  -fill '#7fc4e8' -draw 'rectangle 0,64 479,65' \
-  -font "$font" -pointsize 24 -fill white -annotate +20+41 'Vantorel OCX Installer' \
-  -font "$font" -pointsize 11 -fill '#b9dcf0' -annotate +22+58 'COM コンポーネント セットアップ' \
-  -dither None -colors 24 +repage -strip banner.gif
+# Banner: a light horizontal gradient with a line along its foot and the
+# product's tile at the right. The main dialog writes its title and lead
+# sentence in black over the left part, so that part stays light and
+# empty. Few colours keep the GIF small, since it is part of every
+# package's overhead.
+convert -size 69x480 gradient:'#ffffff-#d5e3f5' -rotate -90 \
+  -fill '#1f5f8b' -draw 'roundrectangle 396,10 470,58 8,8' -draw 'rectangle 0,66 479,68' \
+  -font "$font" -pointsize 26 -fill white -gravity northwest -annotate +414+18 'VT' \
+  +dither -colors 64 +repage -strip banner.gif
 
 # One icon in two sizes (32 and 16 pixels) and 16 colours: a rounded tile of
 # the given colour with a white glyph.

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "package/pe_image.h"
+#include "tests/support/ui_driver.h"
 
 namespace {
 
@@ -25,7 +26,14 @@ std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring InstallerExe() { return Native(VT_INSTALLER_EXE); }
 std::wstring TestComDll() { return Native(VT_TESTCOM_DLL); }
+std::wstring TestComVersionedDll() { return Native(VT_TESTCOM_VERSIONED_DLL); }
 std::wstring PlantedDir() { return Native(VT_PLANTED_DIR); }
+
+bool ScreenSave(const wchar_t* name) {
+  std::wstring folder = Native(VT_SCREENS_DIR);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return UiScreenshot((folder + L"\\" + name + L".bmp").c_str());
+}
 std::wstring BaseDocument() { return Native(VT_BASE_DOCUMENT); }
 
 ScratchDir::ScratchDir(const wchar_t* tag) {

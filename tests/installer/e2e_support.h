@@ -15,6 +15,7 @@
 // The built programs and files the tests use (set by the build).
 std::wstring InstallerExe();
 std::wstring TestComDll();
+std::wstring TestComVersionedDll();  // the test module with file version 4.3.2.1
 std::wstring PlantedDir();
 std::wstring BaseDocument();
 
@@ -65,6 +66,10 @@ HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder
 // Makes Wine report a Windows version (a winecfg name such as "win7") to
 // programs of the file name; an empty version removes the setting.
 void WineVersionSet(const std::wstring& exe_name, const wchar_t* version);
+
+// Saves the whole screen as name.bmp in the build's screens folder, for
+// looking at the dialogs afterwards. Returns false when it was not saved.
+bool ScreenSave(const wchar_t* name);
 
 // Files.
 std::string FileBytes(const std::wstring& path);

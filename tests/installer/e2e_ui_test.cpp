@@ -15,9 +15,11 @@ struct PopupSeen {
   bool icon = false;
 };
 
-// Starts the command, waits for its popup, reads it, clicks the button id
-// and returns the exit code (or -2 when the program did not end).
-long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen) {
+// Starts the command, waits for its popup, reads it, saves the screen
+// under the name screen when one is given, clicks the button id and
+// returns the exit code (or -2 when the program did not end).
+long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen,
+                  const wchar_t* screen = nullptr) {
   DWORD pid = 0;
   HANDLE process = StartProgram(command, L"", &pid);
   if (!process) return -1;
@@ -28,6 +30,10 @@ long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen) {
     seen->line2 = UiControlText(popup, 902);
     for (const UiButton& button : UiPushButtons(popup)) seen->buttons.push_back(button.text);
     seen->icon = UiDialogIcon(popup) != nullptr;
+    if (screen) {
+      Sleep(300);
+      EXPECT_TRUE(ScreenSave(screen));
+    }
     UiClick(popup, answer);
   }
   DWORD code = 0;
@@ -65,7 +71,8 @@ TEST_F(InstallerPopups, FailedCheckIsReportedWhenWarningsAreOn) {
     SCOPED_TRACE(row.what);
     ASSERT_TRUE(Build(row.overrides).ok);
     PopupSeen seen;
-    EXPECT_EQ(RunAndAnswer(Quoted(package_), 2, &seen), row.status);
+    EXPECT_EQ(RunAndAnswer(Quoted(package_), 2, &seen, row.status == 21 ? L"popup" : nullptr),
+              row.status);
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.line1, row.line1);
     EXPECT_EQ(seen.line2, row.line2);

@@ -1,0 +1,182 @@
+// The main dialog, 401: the banner and the facts of the installation;
+// "開始" runs the operation under the progress dialog and shows its
+// outcome, "中止" leaves without doing anything.
+#include "common/message.h"
+#include "common/status.h"
+#include "installer/installer.h"
+#include "installer/resource.h"
+#include "package/package.h"
+
+namespace {
+
+const wchar_t kLeadInstall[] = L"インストール設定に問題が無いか確認して下さい。";
+const wchar_t kStopAsk[] = L"処理を中止します。\r\nよろしいですか？";
+const wchar_t kInstalled[] = L"インストールは正常に行えました。";
+const wchar_t kUninstalled[] = L"アンインストールは正常に行えました。";
+const wchar_t kModuleMissing[] =
+    L"アンインストール予定のファイルが見つかりません。\r\n"
+    L"アンインストール処理は正常として扱いました。";
+const wchar_t kRestartAsk[] = L"処理を完了する為にはPCの再起動が必要です。\r\nリブートしますか？";
+// Shown for the module version when the module carries none (or, in
+// uninstall mode, is not there).
+const wchar_t kVersionUnknown[] = L"不明";
+
+// The two bold fonts, made from the dialog's own; deleted when the dialog
+// has closed.
+struct MainFonts {
+  HFONT company;  // 1022, height 15
+  HFONT title;    // 901, height 12
+};
+MainFonts Fonts;
+
+HFONT FontBold(LOGFONTW font, LONG height) {
+  font.lfPitchAndFamily = 1;
+  font.lfWeight = FW_BOLD;
+  font.lfHeight = height;
+  return CreateFontIndirectW(&font);
+}
+
+void FontsApply(HWND dialog) {
+  LOGFONTW font = {};
+  HFONT own = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  if (!own || !GetObjectW(own, sizeof font, &font)) return;
+  Fonts.company = FontBold(font, 15);
+  Fonts.title = FontBold(font, 12);
+  SendDlgItemMessageW(dialog, IDC_MAIN_COMPANY, WM_SETFONT,
+                      reinterpret_cast<WPARAM>(Fonts.company), FALSE);
+  SendDlgItemMessageW(dialog, IDC_MAIN_TITLE, WM_SETFONT,
+                      reinterpret_cast<WPARAM>(Fonts.title), FALSE);
+}
+
+void FontsDelete() {
+  if (Fonts.company) DeleteObject(Fonts.company);
+  if (Fonts.title) DeleteObject(Fonts.title);
+  Fonts.company = Fonts.title = NULL;
+}
+
+// The module's file version, "%d.%d.%d.%d", into text of cap characters:
+// of the extracted module in install mode, of the installed one in
+// uninstall mode. kVersionUnknown when it has no version information.
+void ModuleVersionText(wchar_t* text, size_t cap) {
+  wchar_t installed[VT_PATH_CAP];
+  const wchar_t* path = Settings.module_temp_path;
+  if (Settings.uninstall_mode) {
+    if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
+                            Settings.file_name) < 0)
+      installed[0] = 0;
+    path = installed;
+  }
+  int a = 0, b = 0, c = 0, d = 0;
+  DWORD error = 0;
+  if (!path[0] || read_version_parts(path, &a, &b, &c, &d, &error) != ST_OK ||
+      TextFormat(text, cap, L"%d.%d.%d.%d", a, b, c, d) < 0)
+    TextCopy(text, cap, kVersionUnknown);
+}
+
+void FactsShow(HWND dialog) {
+  wchar_t text[64];
+  if (!Settings.uninstall_mode) SetDlgItemTextW(dialog, IDC_MAIN_LEAD, kLeadInstall);
+  SetDlgItemTextW(dialog, IDC_MAIN_FILE, Settings.file_name);
+  ModuleVersionText(text, 64);
+  SetDlgItemTextW(dialog, IDC_MAIN_MODULE_VERSION, text);
+  SetDlgItemTextW(dialog, IDC_MAIN_PROGRAM, Settings.program_name);
+  TextFormat(text, 64, L"%d.%d.%d", Settings.ver_major, Settings.ver_minor,
+             Settings.ver_build);
+  SetDlgItemTextW(dialog, IDC_MAIN_PROGRAM_VERSION, text);
+  SetDlgItemTextW(dialog, IDC_MAIN_USER, Settings.user_name);
+  SetDlgItemTextW(dialog, IDC_MAIN_COMPANY, Settings.company_name);
+}
+
+// Centres the dialog on the desktop, keeping its size, and shows it.
+void CentreOnDesktop(HWND dialog) {
+  RECT desktop, rect;
+  if (GetWindowRect(GetDesktopWindow(), &desktop) && GetWindowRect(dialog, &rect)) {
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    SetWindowPos(dialog, NULL, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+  }
+  ShowWindow(dialog, SW_SHOW);
+}
+
+void MainInit(HWND dialog) {
+  Settings.main_dialog = dialog;
+  FontsApply(dialog);
+  HICON icon = LoadIconW(Settings.instance, MAKEINTRESOURCEW(IDI_MAIN));
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  FactsShow(dialog);
+  CentreOnDesktop(dialog);
+}
+
+// The banner over the area of control 122.
+void MainPaint(HWND dialog) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(dialog, &paint);
+  RECT area;
+  HWND banner = GetDlgItem(dialog, IDC_MAIN_BANNER);
+  if (dc && Settings.banner && banner && GetClientRect(banner, &area))
+    paint_banner(dc, area.right - 1, area.bottom);
+  EndPaint(dialog, &paint);
+}
+
+// A completion message without an owner; the main dialog waits for it.
+void CompletionShow(const wchar_t* text) {
+  MessageBoxW(NULL, text, CAPTION_CONFIRM, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+}
+
+// "開始": the operation under the progress dialog, then its outcome; the
+// dialog closes whatever the outcome.
+void MainStart(HWND dialog) {
+  INT_PTR result = show_progress_dialog(dialog);
+  switch (completion_after_progress(static_cast<int>(result), Settings.uninstall_mode,
+                                    Settings.status, Settings.restart_needed)) {
+    case COMPLETION_NONE:
+      break;
+    case COMPLETION_INSTALLED:
+      CompletionShow(kInstalled);
+      break;
+    case COMPLETION_UNINSTALLED:
+      CompletionShow(kUninstalled);
+      break;
+    case COMPLETION_MODULE_MISSING:
+      CompletionShow(kModuleMissing);
+      break;
+    case COMPLETION_RESTART_ASK:
+      if (MessageBoxW(dialog, kRestartAsk, CAPTION_CONFIRM, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        restart_system();
+      break;
+  }
+  EndDialog(dialog, IDC_MAIN_STOP);
+}
+
+// "中止", the close box and Escape: closes after the user confirms.
+void MainStop(HWND dialog) {
+  if (MessageBoxW(dialog, kStopAsk, CAPTION_CONFIRM, MB_YESNO | MB_ICONQUESTION) == IDYES)
+    EndDialog(dialog, IDC_MAIN_STOP);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      MainInit(dialog);
+      return TRUE;
+    case WM_PAINT:
+      MainPaint(dialog);
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+      return transparent_text_colour(wparam, lparam);
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDC_MAIN_START) MainStart(dialog);
+      else if (LOWORD(wparam) == IDC_MAIN_STOP) MainStop(dialog);
+      else return FALSE;
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void show_main_dialog() {
+  DialogBoxParamW(Settings.instance, MAKEINTRESOURCEW(IDD_MAIN), NULL, main_dialog_proc, 0);
+  FontsDelete();
+}
