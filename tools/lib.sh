@@ -92,8 +92,8 @@ vt_bench_start() {
   if [ ! -f "$WINEPREFIX/.vantorel-ready" ]; then
     vt_log "creating the Wine prefix $WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8 wineboot -i </dev/null >"$VT_BUILD/wineboot.log" 2>&1
-    vt_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAGothic /f
-    vt_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+    vt_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAGothic /f >/dev/null
+    vt_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
     touch "$WINEPREFIX/.vantorel-ready"
   fi
 }
