@@ -222,7 +222,10 @@ unsigned __stdcall run_operation_thread(void*) {
 }
 
 int register_module(const wchar_t* path, bool register_it) {
-  HMODULE module = LoadLibraryW(path);
+  // The module's own imports are looked for beside it, in the system
+  // folder, and never in the package's folder: this also holds where the
+  // system cannot restrict the search of the whole process.
+  HMODULE module = LoadLibraryExW(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) return 0;
   FARPROC entry = GetProcAddress(module, register_it ? "DllRegisterServer" : "DllUnregisterServer");
   FreeLibrary(module);
