@@ -144,7 +144,7 @@ Progress StartAndWatch(const PackageRun& run, HWND main, bool escape, const wcha
   }
   if (screen) {
     Sleep(300);
-    EXPECT_TRUE(ScreenSave(screen));
+    EXPECT_TRUE(ScreenSave(screen, {main, dialog}));
   }
   // It goes when the worker reports success; a failure is shown over it
   // first.
@@ -222,7 +222,7 @@ TEST_F(InstallerDialogs, InstallThenUninstallThroughTheDialogs) {
     ExpectCentred(main);
     Sleep(300);
     ExpectBanner(main);
-    EXPECT_TRUE(ScreenSave(L"main_install"));
+    EXPECT_TRUE(ScreenSave(L"main_install", {main}));
 
     Progress progress = StartAndWatch(run, main, true, L"progress");
     ASSERT_TRUE(progress.seen);
@@ -263,7 +263,7 @@ TEST_F(InstallerDialogs, InstallThenUninstallThroughTheDialogs) {
     EXPECT_EQ(UiControlText(main, 914), row.version);
     if (row.status == 0) {
       Sleep(300);
-      EXPECT_TRUE(ScreenSave(L"main_uninstall"));
+      EXPECT_TRUE(ScreenSave(L"main_uninstall", {main}));
     }
     ASSERT_TRUE(StartAndWatch(run, main, false, nullptr).seen);
     Box done = BoxWait(run, kConfirm);

@@ -29,10 +29,10 @@ std::wstring TestComDll() { return Native(VT_TESTCOM_DLL); }
 std::wstring TestComVersionedDll() { return Native(VT_TESTCOM_VERSIONED_DLL); }
 std::wstring PlantedDir() { return Native(VT_PLANTED_DIR); }
 
-bool ScreenSave(const wchar_t* name) {
+bool ScreenSave(const wchar_t* name, std::initializer_list<HWND> windows) {
   std::wstring folder = Native(VT_SCREENS_DIR);
   CreateDirectoryW(folder.c_str(), nullptr);
-  return UiScreenshot((folder + L"\\" + name + L".bmp").c_str());
+  return UiScreenshot((folder + L"\\" + name + L".bmp").c_str(), windows);
 }
 std::wstring BaseDocument() { return Native(VT_BASE_DOCUMENT); }
 

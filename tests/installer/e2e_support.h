@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,9 +68,10 @@ HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder
 // programs of the file name; an empty version removes the setting.
 void WineVersionSet(const std::wstring& exe_name, const wchar_t* version);
 
-// Saves the whole screen as name.bmp in the build's screens folder, for
-// looking at the dialogs afterwards. Returns false when it was not saved.
-bool ScreenSave(const wchar_t* name);
+// Saves the windows given, raised above all others, as name.bmp in the
+// build's screens folder, for looking at the dialogs afterwards. Returns
+// false when it was not saved.
+bool ScreenSave(const wchar_t* name, std::initializer_list<HWND> windows);
 
 // Files.
 std::string FileBytes(const std::wstring& path);

@@ -32,7 +32,7 @@ long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen,
     seen->icon = UiDialogIcon(popup) != nullptr;
     if (screen) {
       Sleep(300);
-      EXPECT_TRUE(ScreenSave(screen));
+      EXPECT_TRUE(ScreenSave(screen, {popup}));
     }
     UiClick(popup, answer);
   }

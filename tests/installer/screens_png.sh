@@ -14,8 +14,7 @@ for name in "$@"; do
     status=1
     continue
   fi
-  # The dialogs lie on an empty screen: trimmed, only they remain.
-  if convert "$bmp" -trim +repage "$folder/$name.png"; then
+  if convert "$bmp" "$folder/$name.png"; then
     echo "$folder/$name.png"
   else
     status=1

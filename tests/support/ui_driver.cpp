@@ -321,11 +321,66 @@ bool UiProcessWait(HANDLE process, DWORD timeout_ms, DWORD* exit_code) {
   return true;
 }
 
-bool UiScreenshot(const wchar_t* bmp_path) {
+namespace {
+
+// Whether a visible window of another process lies above the first of
+// windows and overlaps rect.
+bool ForeignWindowAbove(std::initializer_list<HWND> windows, const RECT& rect) {
+  DWORD own = 0;
+  GetWindowThreadProcessId(*windows.begin(), &own);
+  for (HWND above = GetTopWindow(NULL); above; above = GetWindow(above, GW_HWNDNEXT)) {
+    for (HWND window : windows)
+      if (above == window) return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(above, &process);
+    RECT its, common;
+    if (process != own && IsWindowVisible(above) && GetWindowRect(above, &its) &&
+        IntersectRect(&common, &its, &rect))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool UiScreenshot(const wchar_t* bmp_path, std::initializer_list<HWND> windows) {
   int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
   int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
   int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
   int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  // Raised windows go back to their places however the capture ends.
+  struct Lower {
+    std::initializer_list<HWND> windows;
+    ~Lower() {
+      for (HWND window : windows)
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  } lower{windows};
+  // Only the windows asked for, raised above whatever other programs show
+  // meanwhile; the last one lies on top.
+  if (windows.size() != 0) {
+    RECT all = {};
+    bool first = true;
+    for (HWND window : windows) {
+      RECT rect;
+      if (!GetWindowRect(window, &rect)) return false;
+      if (first) all = rect; else UnionRect(&all, &all, &rect);
+      first = false;
+      SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    // Other tests show windows meanwhile; the capture waits a while for
+    // those that lie above the rectangle to go.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(200))
+      if (!ForeignWindowAbove(windows, all)) break;
+    Sleep(300);
+    RECT screen_rect = {left, top, left + width, top + height};
+    IntersectRect(&all, &all, &screen_rect);
+    left = all.left;
+    top = all.top;
+    width = all.right - all.left;
+    height = all.bottom - all.top;
+  }
   if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(NULL);
   if (!screen) return false;

@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,8 @@ HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id);
 // otherwise its exit code goes to exit_code.
 bool UiProcessWait(HANDLE process, DWORD timeout_ms, DWORD* exit_code);
 
-// Captures the whole screen with GDI into a 24-bit BMP file. Returns false
-// when the screen cannot be read or the file cannot be written.
-bool UiScreenshot(const wchar_t* bmp_path);
+// Captures the screen with GDI into a 24-bit BMP file: the whole screen,
+// or the rectangle around the windows given, which are raised above all
+// others for it. Returns false when a window or the screen cannot be read
+// or the file cannot be written.
+bool UiScreenshot(const wchar_t* bmp_path, std::initializer_list<HWND> windows = {});
