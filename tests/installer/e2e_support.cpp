@@ -103,26 +103,7 @@ PackageResult PackageBuild(const std::wstring& output, const std::wstring& modul
 
 HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder,
                     DWORD* process_id) {
-  std::wstring command = command_line;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  // Under a loaded Wine a start can fail once right after the program file
-  // was written by another process that has just ended; the error is
-  // printed and the start tried again, a few times at most.
-  for (int attempt = 1;; ++attempt) {
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process))
-      break;
-    fwprintf(stderr, L"cannot start %ls (attempt %d): error %lu\n", command_line.c_str(),
-             attempt, GetLastError());
-    if (attempt == 3) return nullptr;
-    Sleep(500);
-    command = command_line;
-  }
-  CloseHandle(process.hThread);
-  if (process_id) *process_id = process.dwProcessId;
-  return process.hProcess;
+  return UiProcessStart(command_line, process_id, folder);
 }
 
 long RunProgram(const std::wstring& command_line, const std::wstring& folder,

@@ -1,6 +1,8 @@
 // Drives real windows of another thread or another process for the tests.
 #include "tests/support/ui_driver.h"
 
+#include <stdio.h>
+
 #include <atomic>
 #include <thread>
 
@@ -299,15 +301,25 @@ bool UiWindowGoneWait(HWND window, DWORD timeout_ms) {
   return true;
 }
 
-HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id) {
-  std::vector<wchar_t> line(command_line.begin(), command_line.end());
-  line.push_back(0);
+HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id,
+                      const std::wstring& folder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                      &process))
-    return NULL;
+  // Under a loaded Wine a start can fail once right after the program file
+  // was written by another process that has just ended; the error is
+  // printed and the start tried again, a few times at most.
+  for (int attempt = 1;; ++attempt) {
+    std::vector<wchar_t> line(command_line.begin(), command_line.end());
+    line.push_back(0);
+    if (CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL,
+                       folder.empty() ? NULL : folder.c_str(), &startup, &process))
+      break;
+    fwprintf(stderr, L"cannot start %ls (attempt %d): error %lu\n", command_line.c_str(),
+             attempt, GetLastError());
+    if (attempt == 3) return NULL;
+    Sleep(500);
+  }
   CloseHandle(process.hThread);
   if (process_id) *process_id = process.dwProcessId;
   return process.hProcess;
@@ -360,13 +372,12 @@ bool UiScreenshot(const wchar_t* bmp_path, std::initializer_list<HWND> windows) 
   // Only the windows asked for, raised above whatever other programs show
   // meanwhile; the last one lies on top.
   if (windows.size() != 0) {
-    RECT all = {};
-    bool first = true;
+    RECT all;
+    if (!GetWindowRect(*windows.begin(), &all)) return false;
     for (HWND window : windows) {
       RECT rect;
       if (!GetWindowRect(window, &rect)) return false;
-      if (first) all = rect; else UnionRect(&all, &all, &rect);
-      first = false;
+      UnionRect(&all, &all, &rect);
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     // Other tests show windows meanwhile; the capture waits a while for

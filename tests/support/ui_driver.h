@@ -98,9 +98,11 @@ intptr_t UiRunModal(const std::function<intptr_t()>& modal,
 // Waits up to timeout_ms until the window is gone.
 bool UiWindowGoneWait(HWND window, DWORD timeout_ms);
 
-// Starts a program with a command line (program path first). Returns the
-// process handle (to close with CloseHandle) and its id, or NULL.
-HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id);
+// Starts a program with a command line (program path first) in folder (the
+// current one when empty), trying again twice when the system refuses.
+// Returns the process handle (to close with CloseHandle) and its id, or NULL.
+HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id,
+                      const std::wstring& folder = std::wstring());
 
 // Waits up to timeout_ms for a process to end. Returns false on timeout;
 // otherwise its exit code goes to exit_code.
