@@ -56,30 +56,6 @@ int OpenWithRetry(const C* path, HANDLE* handle, DWORD access, DWORD share,
   return status;
 }
 
-// Size of an open file. GetFileSize is asked for the high part too, so
-// that a file of 4 GiB or more is refused rather than taken for its low
-// 32 bits; 0xFFFFFFFF bytes counts as a failure as well.
-int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError) {
-  DWORD high = 0;
-  SetLastError(NO_ERROR);
-  DWORD low = FileSys.GetFileSize(file, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return SizeFailureStatus(sysError);
-  if (high != 0 || low == INVALID_FILE_SIZE) {
-    *sysError = ERROR_FILE_TOO_LARGE;
-    return ST_SIZE_FAILED;
-  }
-  *size = low;
-  return ST_OK;
-}
-
-// Moves to an absolute offset below 2 GiB.
-int FileSeek(HANDLE file, DWORD offset, DWORD* sysError) {
-  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
-      INVALID_SET_FILE_POINTER)
-    return SeekFailureStatus(sysError);
-  return ST_OK;
-}
-
 void FileClose(HANDLE file) { FileSys.CloseHandle(file); }
 
 // Clears read-only and hidden on a folder whose attributes can be read.
@@ -196,6 +172,30 @@ int FileWrite(HANDLE handle, const void* buffer, DWORD count, DWORD* bytesWritte
   return ST_OK;
 }
 
+// Size of an open file. GetFileSize is asked for the high part too, so
+// that a file of 4 GiB or more is refused rather than taken for its low
+// 32 bits; 0xFFFFFFFF bytes counts as a failure as well.
+int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  DWORD low = FileSys.GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return SizeFailureStatus(sysError);
+  if (high != 0 || low == INVALID_FILE_SIZE) {
+    *sysError = ERROR_FILE_TOO_LARGE;
+    return ST_SIZE_FAILED;
+  }
+  *size = low;
+  return ST_OK;
+}
+
+// Moves to an absolute offset below 2 GiB.
+int FileSeek(HANDLE file, DWORD offset, DWORD* sysError) {
+  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
+      INVALID_SET_FILE_POINTER)
+    return SeekFailureStatus(sysError);
+  return ST_OK;
+}
+
 int SeekFailureStatus(DWORD* sysError) {
   *sysError = GetLastError();
   return FileSeekErrorStatus(*sysError);
@@ -259,6 +259,46 @@ int FileWriteRecord(const wchar_t* path, DWORD recordSize, int position, const v
 
 int FileCreateWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError) {
   return FileWriteRecord(path, length, FILE_POS_CREATE, data, sysError);
+}
+
+int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError) {
+  wchar_t folder[VT_PATH_CAP], temp[MAX_PATH + 1];
+  size_t cut = 0, n = path ? TextLengthMax(path, VT_PATH_MAX + 1) : 0;
+  for (size_t i = 0; i < n; ++i)
+    if (path[i] == L'\\') cut = i;
+  if (!PathLengthAccepted(n) || cut == 0 || (length && !data)) {
+    *sysError = 0;
+    return ST_BAD_NAME;
+  }
+  // The folder with its backslash, so that a drive's root stays one.
+  for (size_t i = 0; i <= cut; ++i) folder[i] = path[i];
+  folder[cut + 1] = 0;
+  // The new content goes to a file of its own beside the target, which
+  // then takes the target's place in one step: a write that fails (a full
+  // disk) leaves the target as it was.
+  if (!GetTempFileNameW(folder, L"vt", 0, temp)) {
+    *sysError = GetLastError();
+    int status = ST_CREATE_FAILED;
+    FileOpenErrorStep(*sysError, CREATE_ALWAYS, &status);
+    return status;
+  }
+  HANDLE file;
+  int status = FileOpen(temp, &file, GENERIC_WRITE, 0, CREATE_ALWAYS, sysError);
+  if (status >= 0) {
+    status = length ? FileWrite(file, data, length, NULL, sysError) : ST_OK;
+    // The bytes reach the disk before the name does.
+    if (status == ST_OK && !FlushFileBuffers(file)) {
+      *sysError = GetLastError();
+      status = FileWriteErrorStatus(*sysError);
+    }
+    FileClose(file);
+  }
+  if (status >= 0 && !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    *sysError = GetLastError();
+    status = FileWriteErrorStatus(*sysError);
+  }
+  if (status < 0) FileSys.DeleteFileW(temp);
+  return status < 0 ? status : ST_OK;
 }
 
 int HeapBlockCreate(int size, HANDLE* heap, void** block, DWORD* sysError) {

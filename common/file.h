@@ -45,6 +45,13 @@ int FileRead(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead,
 int FileWrite(HANDLE handle, const void* buffer, DWORD count,
               DWORD* bytesWritten, DWORD* sysError);
 
+// Moves the file pointer to an absolute offset below 2 GiB.
+int FileSeek(HANDLE file, DWORD offset, DWORD* sysError);
+
+// Size of an open file; a file of 4 GiB or more fails with ST_SIZE_FAILED
+// (ERROR_FILE_TOO_LARGE).
+int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError);
+
 // Maps the last error after SetFilePointer returned 0xFFFFFFFF.
 int SeekFailureStatus(DWORD* sysError);
 
@@ -64,6 +71,11 @@ int FileWriteRecord(const wchar_t* path, DWORD recordSize, int position,
 // Creates or truncates path and writes length bytes at offset 0.
 int FileCreateWrite(const wchar_t* path, DWORD length, const void* data,
                     DWORD* sysError);
+
+// Replaces the content of path with length bytes, or creates it: the bytes
+// are written to a new file in the same folder that then takes path's place
+// in one step, so a failed write leaves an existing file whole.
+int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError);
 
 // Loads a whole file (ANSI path) into a zero-filled block of a private heap.
 // An empty file gives 0 with no heap and no block.

@@ -62,6 +62,9 @@ extern POINT BrowseOffset;
 int CALLBACK BrowseDialogCallback(HWND window, UINT message, LPARAM lparam,
                                   LPARAM data);
 
+// Centres a window on the desktop, keeping its size, and shows it.
+void WindowCentreOnDesktop(HWND window);
+
 // Brings a window of another thread or process to the foreground.
 void WindowBringForward(HWND window);
 

@@ -1,6 +1,7 @@
 // Window helpers: placing small dialogs relative to the main window, the
-// two small dialog procedures placed that way, centring the folder browser,
-// bringing a window forward and the user's documents folder.
+// two small dialog procedures placed that way, centring the folder browser
+// and a main window, bringing a window forward and the user's documents
+// folder.
 #include "common/message.h"
 
 #include <shlobj.h>
@@ -92,6 +93,17 @@ int CALLBACK BrowseDialogCallback(HWND window, UINT message, LPARAM lparam,
                                 rect.right - rect.left, rect.bottom - rect.top);
   WindowMoveTo(window, rect, at);
   return 0;
+}
+
+void WindowCentreOnDesktop(HWND window) {
+  RECT desktop, rect;
+  if (GetWindowRect(GetDesktopWindow(), &desktop) && GetWindowRect(window, &rect)) {
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    SetWindowPos(window, NULL, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+  }
+  ShowWindow(window, SW_SHOW);
 }
 
 void WindowBringForward(HWND window) {

@@ -87,25 +87,13 @@ void FactsShow(HWND dialog) {
   SetDlgItemTextW(dialog, IDC_MAIN_COMPANY, Settings.company_name);
 }
 
-// Centres the dialog on the desktop, keeping its size, and shows it.
-void CentreOnDesktop(HWND dialog) {
-  RECT desktop, rect;
-  if (GetWindowRect(GetDesktopWindow(), &desktop) && GetWindowRect(dialog, &rect)) {
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    SetWindowPos(dialog, NULL, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-  }
-  ShowWindow(dialog, SW_SHOW);
-}
-
 void MainInit(HWND dialog) {
   Settings.main_dialog = dialog;
   FontsApply(dialog);
   HICON icon = LoadIconW(Settings.instance, MAKEINTRESOURCEW(IDI_MAIN));
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   FactsShow(dialog);
-  CentreOnDesktop(dialog);
+  WindowCentreOnDesktop(dialog);
 }
 
 // The banner over the area of control 122.
