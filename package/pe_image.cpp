@@ -48,6 +48,52 @@ bool DirectoryEntry(const Bytes& b, uint32_t offset, uint32_t id, bool any_singl
   return false;
 }
 
+// Where the headers of an image lie, once they are known to hold together:
+// the optional header (PE32 or PE32+) and the section table inside the
+// bytes given.
+struct Headers {
+  uint32_t pe;        // offset of "PE\0\0"
+  uint32_t opt;       // the optional header
+  uint32_t opt_size;
+  uint32_t count_at;  // NumberOfRvaAndSizes, inside the optional header
+  uint32_t dirs;      // the data directories, inside the optional header
+  uint32_t table;     // the section table
+  uint32_t sections;
+};
+
+// "MZ", and "PE\0\0" with a file header where e_lfanew points.
+bool IsImage(const Bytes& b) {
+  if (!b.p || !b.has(0, 0x40) || b.p[0] != 'M' || b.p[1] != 'Z') return false;
+  uint32_t pe = b.u32(0x3C);
+  return b.has(pe, 24) && b.u32(pe) == kPeSignature;
+}
+
+bool HeadersRead(const Bytes& b, Headers* h) {
+  if (!IsImage(b)) return false;
+  h->pe = b.u32(0x3C);
+  h->sections = b.u16(h->pe + 6);
+  h->opt_size = b.u16(h->pe + 20);
+  h->opt = h->pe + 24;
+  if (!b.has(h->opt, h->opt_size) || h->opt_size < 2) return false;
+  switch (b.u16(h->opt)) {
+    case kMagicPe32: h->count_at = 92, h->dirs = 96; break;
+    case kMagicPe32Plus: h->count_at = 108, h->dirs = 112; break;
+    default: return false;
+  }
+  h->table = h->opt + h->opt_size;
+  return h->opt_size >= h->dirs && b.has(h->table, h->sections * 40u);
+}
+
+// The RVA and size of a data directory; false when the image has none of
+// that index.
+bool DataDirectory(const Bytes& b, const Headers& h, uint32_t index, uint32_t* rva,
+                   uint32_t* size) {
+  if (b.u32(h.opt + h.count_at) <= index || h.opt_size < h.dirs + (index + 1) * 8) return false;
+  *rva = b.u32(h.opt + h.dirs + index * 8);
+  *size = b.u32(h.opt + h.dirs + index * 8 + 4);
+  return true;
+}
+
 bool Subdirectory(uint32_t target, uint32_t* offset) {
   if (!(target & kHighBit)) return false;
   *offset = target & ~kHighBit;
@@ -57,39 +103,19 @@ bool Subdirectory(uint32_t target, uint32_t* offset) {
 }  // namespace
 
 bool pe_is_image(const uint8_t* head, size_t length) {
-  Bytes b{head, length};
-  if (!head || !b.has(0, 0x40) || head[0] != 'M' || head[1] != 'Z') return false;
-  uint32_t pe = b.u32(0x3C);
-  return b.has(pe, 24) && b.u32(pe) == kPeSignature;
+  return IsImage(Bytes{head, length});
 }
 
 bool pe_resource_section(const uint8_t* head, size_t length, uint32_t* rsrc_rva,
                          PeSection* section) {
   Bytes b{head, length};
-  if (!pe_is_image(head, length)) return false;
-  uint32_t pe = b.u32(0x3C);
-  uint32_t sections = b.u16(pe + 6);
-  uint32_t optional_size = b.u16(pe + 20);
-  uint32_t opt = pe + 24;
-  if (!b.has(opt, optional_size) || optional_size < 2) return false;
-  uint32_t count_at, dirs;
-  switch (b.u16(opt)) {
-    case kMagicPe32: count_at = 92, dirs = 96; break;
-    case kMagicPe32Plus: count_at = 108, dirs = 112; break;
-    default: return false;
-  }
-  if (optional_size < dirs) return false;
-  uint32_t dir_count = b.u32(opt + count_at);
-  if (dir_count <= kResourceDirectory ||
-      optional_size < dirs + (kResourceDirectory + 1) * 8)
+  Headers h;
+  uint32_t rva = 0, size = 0;
+  if (!HeadersRead(b, &h) || !DataDirectory(b, h, kResourceDirectory, &rva, &size) ||
+      rva == 0 || size == 0)
     return false;
-  uint32_t rva = b.u32(opt + dirs + kResourceDirectory * 8);
-  uint32_t size = b.u32(opt + dirs + kResourceDirectory * 8 + 4);
-  if (rva == 0 || size == 0) return false;
-  uint32_t table = opt + optional_size;
-  if (!b.has(table, sections * 40u)) return false;
-  for (uint32_t i = 0; i < sections; ++i) {
-    uint32_t s = table + i * 40;
+  for (uint32_t i = 0; i < h.sections; ++i) {
+    uint32_t s = h.table + i * 40;
     PeSection candidate{b.u32(s + 12), b.u32(s + 8), b.u32(s + 20), b.u32(s + 16)};
     uint32_t extent = candidate.virtual_size > candidate.raw_size ? candidate.virtual_size
                                                                    : candidate.raw_size;
@@ -139,4 +165,84 @@ bool version_fixed_offset(const uint8_t* block, size_t length, size_t* offset) {
   if (!b.has(fixed, VERSION_FIXED_SIZE) || b.u32(fixed) != kFixedSignature) return false;
   *offset = fixed;
   return true;
+}
+
+namespace {
+
+const uint32_t kExportDirectory = 0;      // index among the data directories
+const uint32_t kHeadRead = 4096;          // headers and section table
+const uint32_t kNamesMax = 65536;         // exported names looked at
+const uint32_t kNameBatch = 256;          // name pointers read at once
+const uint32_t kNameMax = 256;            // longest name compared
+
+// The file offset of an RVA through the section table of the headers.
+bool RvaOffset(const Bytes& head, uint32_t table, uint32_t sections, uint32_t rva,
+               uint32_t* offset) {
+  for (uint32_t i = 0; i < sections; ++i) {
+    uint32_t s = table + i * 40;
+    PeSection section{head.u32(s + 12), head.u32(s + 8), head.u32(s + 20), head.u32(s + 16)};
+    if (pe_file_offset(section, rva, 0, offset) && rva - section.virtual_address < section.raw_size)
+      return true;
+  }
+  return false;
+}
+
+struct ExportWalk {
+  const PeReader* reader;
+  Bytes head;
+  uint32_t table;
+  uint32_t sections;
+};
+
+// Whether the exported name at name_rva is name.
+bool NameIs(const ExportWalk& w, uint32_t name_rva, const char* name) {
+  uint32_t at = 0;
+  if (!RvaOffset(w.head, w.table, w.sections, name_rva, &at)) return false;
+  char found[kNameMax + 1];
+  uint32_t want = 0;
+  while (name[want] && want < kNameMax) ++want;
+  uint32_t got = w.reader->read(w.reader->context, at, found, want + 1);
+  if (got != want + 1) return false;
+  for (uint32_t i = 0; i < want; ++i)
+    if (found[i] != name[i]) return false;
+  return found[want] == 0;
+}
+
+// Looks for name among count name pointers at file offset names_at.
+bool NamesHold(const ExportWalk& w, uint32_t names_at, uint32_t count, const char* name) {
+  uint8_t batch[kNameBatch * 4];
+  for (uint32_t first = 0; first < count; first += kNameBatch) {
+    uint32_t n = count - first < kNameBatch ? count - first : kNameBatch;
+    if (names_at > 0xFFFFFFFFu - first * 4) return false;
+    uint32_t got = w.reader->read(w.reader->context, names_at + first * 4, batch, n * 4);
+    Bytes b{batch, got};
+    for (uint32_t i = 0; i < n && b.has(i * 4, 4); ++i)
+      if (NameIs(w, b.u32(i * 4), name)) return true;
+    if (got < n * 4) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+int pe_module_check(const PeReader& reader, uint16_t machine, const char* name) {
+  uint8_t head_bytes[kHeadRead];
+  uint32_t got = reader.read(reader.context, 0, head_bytes, kHeadRead);
+  Bytes head{head_bytes, got};
+  Headers h;
+  if (!IsImage(head)) return PE_MODULE_NOT_IMAGE;
+  if (head.u16(head.u32(0x3C) + 4) != machine) return PE_MODULE_MACHINE;
+  if (!HeadersRead(head, &h)) return PE_MODULE_NOT_IMAGE;
+  uint32_t export_rva = 0, export_size = 0, export_at = 0;
+  uint8_t directory[40];
+  if (!DataDirectory(head, h, kExportDirectory, &export_rva, &export_size) || export_rva == 0 ||
+      !RvaOffset(head, h.table, h.sections, export_rva, &export_at) ||
+      reader.read(reader.context, export_at, directory, sizeof directory) != sizeof directory)
+    return PE_MODULE_NO_EXPORT;
+  Bytes d{directory, sizeof directory};
+  uint32_t count = d.u32(24), names_rva = d.u32(32), names_at = 0;
+  if (count > kNamesMax) count = kNamesMax;
+  if (!RvaOffset(head, h.table, h.sections, names_rva, &names_at)) return PE_MODULE_NO_EXPORT;
+  ExportWalk walk{&reader, head, h.table, h.sections};
+  return NamesHold(walk, names_at, count, name) ? PE_MODULE_OK : PE_MODULE_NO_EXPORT;
 }

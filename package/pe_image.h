@@ -51,3 +51,22 @@ bool version_fixed_offset(const uint8_t* block, size_t length, size_t* offset);
 
 // Offsets inside the fixed part of the two file-version double words.
 enum { VERSION_FILE_MS = 8, VERSION_FILE_LS = 12, VERSION_FIXED_SIZE = 52 };
+
+// Reads up to count bytes at a file offset into out; returns how many came
+// (fewer at the end of the file).
+struct PeReader {
+  uint32_t (*read)(void* context, uint32_t offset, void* out, uint32_t count);
+  void* context;
+};
+
+// Results of pe_module_check.
+enum {
+  PE_MODULE_OK = 0,
+  PE_MODULE_NOT_IMAGE = 1,  // no PE image, or headers that do not hold together
+  PE_MODULE_MACHINE = 2,    // an image for another processor
+  PE_MODULE_NO_EXPORT = 3   // the name is not among its exported names
+};
+
+// Judges a module by reading its file, never by loading it: a PE image for
+// machine (0x14C i386, 0x8664 x86-64) whose export directory names name.
+int pe_module_check(const PeReader& reader, uint16_t machine, const char* name);

@@ -63,25 +63,39 @@ int Store(const char* path, const char* old_text, DWORD old_length, const char* 
 
 int profile_write_file(const char* path, const char* section, const char* key, const char* value,
                        DWORD* sysError) {
-  HANDLE heap = NULL, out_heap = NULL;
+  const PackageKey one = {section, key, value};
+  return profile_write_file_keys(path, &one, 1, sysError);
+}
+
+int profile_write_file_keys(const char* path, const PackageKey* keys, int count,
+                            DWORD* sysError) {
+  HANDLE heap = NULL, out_heap[2] = {NULL, NULL};
   void* block = NULL;
-  void* out = NULL;
+  void* out[2] = {NULL, NULL};
   DWORD size = 0, ignored = 0;
   int st = FileLoad(path, &heap, &block, &size, sysError);
   if (st == ST_FILE_NOT_FOUND) st = ST_OK;  // written as a new document
-  if (st >= 0) {
-    size_t bound = profile_write_bound(size, section, key, value);
-    st = bound > 0x7FFFFFFFu ? ST_PROFILE_SPACE
-                             : HeapBlockCreate(static_cast<int>(bound), &out_heap, &out, sysError);
-    size_t length = 0;
-    if (st >= 0)
-      st = profile_write_key(static_cast<const char*>(block), size, section, key, value,
-                             static_cast<char*>(out), bound, &length);
-    if (st == ST_OK)
-      st = Store(path, static_cast<const char*>(block), size, static_cast<const char*>(out),
-                 static_cast<DWORD>(length), sysError);
+  // Each key adds at most its bound to the text, so one capacity holds
+  // every step; the keys go from one buffer to the other.
+  size_t bound = size;
+  for (int i = 0; i < count; ++i)
+    bound += profile_write_bound(0, keys[i].section, keys[i].key, keys[i].value);
+  if (st >= 0 && bound > 0x7FFFFFFFu) st = ST_PROFILE_SPACE;
+  for (int i = 0; st >= 0 && i < 2; ++i)
+    st = HeapBlockCreate(static_cast<int>(bound) + 1, &out_heap[i], &out[i], sysError);
+  const char* text = static_cast<const char*>(block);
+  size_t length = size;
+  for (int i = 0; st >= 0 && i < count; ++i) {
+    char* next = static_cast<char*>(out[i % 2]);
+    st = profile_write_key(text, length, keys[i].section, keys[i].key, keys[i].value, next,
+                           bound, &length);
+    text = next;
   }
+  if (st >= 0)
+    st = Store(path, static_cast<const char*>(block), size, text, static_cast<DWORD>(length),
+               sysError);
   if (heap) HeapBlockFree(&heap, &block, &ignored);
-  if (out_heap) HeapBlockFree(&out_heap, &out, &ignored);
+  for (int i = 0; i < 2; ++i)
+    if (out_heap[i]) HeapBlockFree(&out_heap[i], &out[i], &ignored);
   return st;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "package/build_keys.h"
 #include "package/profile_writer.h"
 
 // Writes key=value into section of the document file (ANSI path), creating
@@ -14,3 +15,8 @@
 // a status of the file layer, or one of the key writer's statuses.
 int profile_write_file(const char* path, const char* section, const char* key,
                        const char* value, DWORD* sysError);
+
+// Writes count keys into the document file in order, as profile_write_file
+// writes one, reading and writing the file once.
+int profile_write_file_keys(const char* path, const PackageKey* keys, int count,
+                            DWORD* sysError);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -210,4 +213,72 @@ TEST(PeImage, ShortenedImages) {
   }
 }
 
+// A module image with an export directory naming the given functions,
+// in a section at file 0x200 (RVA 0x1000).
+std::vector<uint8_t> ModuleImage(uint16_t machine, std::vector<std::string> names) {
+  const bool plus = machine == 0x8664;
+  Image im = Build(plus);  // its headers; the rest is written anew
+  im.bytes.resize(0x600);
+  std::fill(im.bytes.begin() + 0x200, im.bytes.end(), 0);
+  const size_t pe = 0x80, opt = pe + 24;
+  im.put16(pe + 4, machine);
+  im.put16(pe + 6, 1);
+  const size_t dirs = opt + (plus ? 112 : 96);
+  im.put32(dirs, 0x1000);       // export directory
+  im.put32(dirs + 4, 0x400);
+  im.put32(dirs + 16, 0);       // no resources
+  const size_t table = opt + (plus ? 240 : 224);
+  memcpy(&im.bytes[table], ".edata\0", 7);
+  im.put32(table + 8, 0x400);   // virtual size
+  im.put32(table + 12, 0x1000);
+  im.put32(table + 16, 0x400);  // raw size
+  im.put32(table + 20, 0x200);
+  im.put32(0x200 + 24, static_cast<uint32_t>(names.size()));
+  im.put32(0x200 + 32, 0x1040);  // the name pointers at file 0x240
+  size_t text = 0x300;
+  for (size_t i = 0; i < names.size(); ++i) {
+    im.put32(0x240 + 4 * i, static_cast<uint32_t>(0x1000 + text - 0x200));
+    memcpy(&im.bytes[text], names[i].c_str(), names[i].size() + 1);
+    text += names[i].size() + 1;
+  }
+  return im.bytes;
+}
+
+uint32_t ReadBytes(void* context, uint32_t offset, void* out, uint32_t count) {
+  const std::vector<uint8_t>* bytes = static_cast<const std::vector<uint8_t>*>(context);
+  if (offset >= bytes->size()) return 0;
+  uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes->size() - offset));
+  memcpy(out, bytes->data() + offset, n);
+  return n;
+}
+
+int Check(std::vector<uint8_t> bytes, uint16_t machine) {
+  PeReader reader{ReadBytes, &bytes};
+  return pe_module_check(reader, machine, "DllUnregisterServer");
+}
+
+TEST(PeModule, JudgesExportsAndProcessorFromTheFile) {
+  const std::vector<std::string> both = {"DllRegisterServer", "DllUnregisterServer"};
+  EXPECT_EQ(Check(ModuleImage(0x8664, both), 0x8664), PE_MODULE_OK);
+  EXPECT_EQ(Check(ModuleImage(0x14C, both), 0x14C), PE_MODULE_OK);
+  EXPECT_EQ(Check(ModuleImage(0x14C, both), 0x8664), PE_MODULE_MACHINE);
+  EXPECT_EQ(Check(ModuleImage(0x8664, {"DllRegisterServer"}), 0x8664), PE_MODULE_NO_EXPORT);
+  EXPECT_EQ(Check(ModuleImage(0x8664, {"DllUnregisterServerEx"}), 0x8664), PE_MODULE_NO_EXPORT);
+  EXPECT_EQ(Check(ModuleImage(0x8664, {}), 0x8664), PE_MODULE_NO_EXPORT);
+  std::vector<uint8_t> text(64, 'x');
+  EXPECT_EQ(Check(text, 0x8664), PE_MODULE_NOT_IMAGE);
+}
+
+// Every shortened module is judged without reading outside its bytes, and
+// only a copy that still holds the name passes.
+TEST(PeModule, ShortenedModules) {
+  std::vector<uint8_t> whole = ModuleImage(0x8664, {"DllRegisterServer", "DllUnregisterServer"});
+  for (size_t n = 0; n < whole.size(); n += 7) {
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + n);
+    int result = Check(cut, 0x8664);
+    if (n < 0x300 + 18 + 20) EXPECT_NE(result, PE_MODULE_OK) << n;
+  }
+}
+
 }  // namespace
+

@@ -1,12 +1,36 @@
-// Fuzzes the PE walk that finds the version resource: any bytes as a file,
-// nothing read outside them, and what is found lies inside them.
+// Fuzzes the PE walks: the one that finds the version resource and the one
+// that judges a module by its exports. Any bytes as a file, nothing read
+// outside them, and what is found lies inside them.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "package/pe_image.h"
 
+namespace {
+
+struct Input {
+  const uint8_t* data;
+  size_t size;
+};
+
+// Reads from the input only; a read past its end gives fewer bytes.
+uint32_t Read(void* context, uint32_t offset, void* out, uint32_t count) {
+  const Input* in = static_cast<const Input*>(context);
+  if (offset >= in->size) return 0;
+  size_t n = in->size - offset < count ? in->size - offset : count;
+  memcpy(out, in->data + offset, n);
+  return static_cast<uint32_t>(n);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input input{data, size};
+  PeReader reader{Read, &input};
+  int judged = pe_module_check(reader, 0x8664, "DllUnregisterServer");
+  if (judged < PE_MODULE_OK || judged > PE_MODULE_NO_EXPORT) abort();
   uint32_t rva = 0, offset = 0, data_rva = 0, data_size = 0, block = 0;
   PeSection s{};
   if (!pe_resource_section(data, size, &rva, &s)) return 0;
