@@ -118,19 +118,19 @@ void reset_project_record() {
   new_project_guid(editor_state.working.project_guid);
 }
 
-int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError) {
-  *caption = CAPTION_WARNING;
+int project_file_load(const wchar_t* path, ProjectRecord* record, DWORD* sysError) {
   DWORD size = 0;
-  if (query_file_size(path, &size, sysError) != ST_OK) {
-    *caption = CAPTION_ERROR;
-    return PROJECT_MSG_UNREADABLE;
-  }
+  if (query_file_size(path, &size, sysError) != ST_OK) return PROJECT_MSG_UNREADABLE;
   if (size != PROJECT_RECORD_SIZE) return PROJECT_MSG_NOT_PROJECT;
+  memset(record, 0, sizeof *record);
+  if (FileReadAll(path, sizeof *record, record, sysError) != ST_OK) return PROJECT_MSG_INVALID;
+  return project_file_check_content(record, sizeof *record);
+}
+
+int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError) {
   ProjectRecord scratch;
-  memset(&scratch, 0, sizeof scratch);
-  if (FileReadAll(path, sizeof scratch, &scratch, sysError) != ST_OK)
-    return PROJECT_MSG_INVALID;
-  int check = project_file_check_content(&scratch, sizeof scratch);
+  int check = project_file_load(path, &scratch, sysError);
+  *caption = check == PROJECT_MSG_UNREADABLE ? CAPTION_ERROR : CAPTION_WARNING;
   if (check) return check;
   wchar_t folder[VT_PATH_CAP];
   if (!RecordProjectFolder(&scratch, folder) || !FolderExists(folder)) return PROJECT_MSG_INVALID;
@@ -220,6 +220,6 @@ void store_last_folders() {
         !editor_base_path(f.name, path))
       continue;
     DWORD error = 0;
-    FileWriteRecord(path, sizeof bytes, FILE_POS_CREATE, bytes, &error);
+    FileReplaceWrite(path, sizeof bytes, bytes, &error);
   }
 }

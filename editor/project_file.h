@@ -18,6 +18,12 @@ bool new_project_guid(char* field);
 // Makes the working record a new project with a fresh GUID.
 void reset_project_record();
 
+// Reads the project file at path into record: its size is 2696 bytes, its
+// name is not empty and its GUID is a GUID text. Returns 0, or the message
+// that tells why not (PROJECT_MSG_UNREADABLE, _NOT_PROJECT or _INVALID).
+// Nothing else is looked at or changed.
+int project_file_load(const wchar_t* path, ProjectRecord* record, DWORD* sysError);
+
 // Opens the project file at path: its size is 2696 bytes, its name is not
 // empty, its GUID is a GUID text and names an existing project folder. On
 // success both the working record and the saved copy hold it, the

@@ -112,7 +112,7 @@ void RecentUpdate(const ListEntry* entry) {
   recent_table_push_front(&table, entry);
   recent_table_store(&table, list_buffer);
   DWORD error = 0;
-  FileWriteRecord(path, RECENT_FILE_SIZE, FILE_POS_CREATE, list_buffer, &error);
+  FileReplaceWrite(path, RECENT_FILE_SIZE, list_buffer, &error);
 }
 
 void CopyFixed(wchar_t* out, const char* field, size_t size) {
@@ -186,8 +186,8 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
 
   RecentUpdate(&entry);
   DWORD error = 0;
-  int written = FileWriteRecord(project_path, sizeof(ProjectRecord), FILE_POS_CREATE,
-                                &editor_state.working, &error);
+  int written = FileReplaceWrite(project_path, sizeof(ProjectRecord), &editor_state.working,
+                                 &error);
   if (file_status) *file_status = written;
   if (written < 0) *sysError = error;
   return LIST_OK;

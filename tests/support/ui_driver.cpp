@@ -247,6 +247,67 @@ bool UiSetEditText(HWND dialog, int id, const wchar_t* text) {
   return PostCommand(dialog, id, EN_KILLFOCUS, edit);
 }
 
+bool UiPress(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  return button && PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool UiCommand(HWND window, int id) { return PostCommand(window, id, 0, NULL); }
+
+bool UiChecked(HWND dialog, int id) {
+  DWORD_PTR state = 0;
+  HWND button = GetDlgItem(dialog, id);
+  return button &&
+         SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state) &&
+         state == BST_CHECKED;
+}
+
+bool UiEnabled(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  return control && IsWindowEnabled(control);
+}
+
+bool UiListSelect(HWND dialog, int id, int index) {
+  HWND list = GetDlgItem(dialog, id);
+  DWORD_PTR result = 0;
+  return list &&
+         SendMessageTimeoutW(list, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result) &&
+         static_cast<int>(result) == index && PostCommand(dialog, id, CBN_SELCHANGE, list);
+}
+
+int UiListSelection(HWND dialog, int id) {
+  HWND list = GetDlgItem(dialog, id);
+  DWORD_PTR result = static_cast<DWORD_PTR>(-1);
+  if (!list ||
+      !SendMessageTimeoutW(list, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+    return -1;
+  return static_cast<int>(result);
+}
+
+namespace {
+
+// The file name field of a file dialog: the edit control with id 0x47C,
+// inside its combo box in the explorer-style dialog.
+BOOL CALLBACK FindFileNameEdit(HWND window, LPARAM param) {
+  if (GetDlgCtrlID(window) != 0x47C || ClassOf(window) != L"Edit") return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
+}  // namespace
+
+bool UiFileDialogChoose(HWND dialog, const wchar_t* path) {
+  HWND edit = NULL;
+  EnumChildWindows(dialog, FindFileNameEdit, reinterpret_cast<LPARAM>(&edit));
+  if (!edit) edit = GetDlgItem(dialog, 0x480);  // the older dialog's field
+  DWORD_PTR taken = 0;
+  return edit &&
+         SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) &&
+         taken && PostCommand(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
+}
+
 bool UiSendKey(HWND window, UINT virtual_key) {
   // The dialog manager looks at keys addressed to the dialog or to one of
   // its controls; a real key goes to the control that has the focus.

@@ -78,6 +78,28 @@ bool UiClick(HWND dialog, int id);
 // Returns false when there is no such control or it did not take the text.
 bool UiSetEditText(HWND dialog, int id, const wchar_t* text);
 
+// Clicks the button with the id as a user does: the button itself takes
+// the click (a check box or radio button changes its state) and notifies
+// its dialog. Posted, so a handler that opens a modal box cannot block.
+bool UiPress(HWND dialog, int id);
+
+// Posts a command to a window as its menu or a shortcut would.
+bool UiCommand(HWND window, int id);
+
+// Whether the check box or radio button with the id is checked, and
+// whether the control is enabled.
+bool UiChecked(HWND dialog, int id);
+bool UiEnabled(HWND dialog, int id);
+
+// Selects an entry of a drop-down list as a user would (the list's
+// selection, then its notification to the dialog), and reads it back.
+bool UiListSelect(HWND dialog, int id, int index);
+int UiListSelection(HWND dialog, int id);
+
+// Types a full path into a file dialog's file name field and presses its
+// default button. Returns false when the dialog has no file name field.
+bool UiFileDialogChoose(HWND dialog, const wchar_t* path);
+
 // Posts a key press and release (for example VK_ESCAPE) to the control of
 // the window that has the keyboard focus, or to the window itself.
 bool UiSendKey(HWND window, UINT virtual_key);

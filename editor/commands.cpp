@@ -1,0 +1,255 @@
+// The project commands of the main window: new, open, save, save as and
+// close with the change confirmation, opening a recent project and drawing
+// a new GUID.
+#include <string.h>
+
+#include "common/message.h"
+#include "editor/editor.h"
+#include "editor/editor_text.h"
+#include "editor/project_file.h"
+#include "editor/resource.h"
+
+namespace {
+
+enum SaveKind {
+  SAVE_PLAIN,   // 603, also when closing
+  SAVE_AS,      // 604
+  SAVE_SWITCH   // "保存する" before a new or opened project
+};
+
+// What the project list says of the open project, and the time now.
+struct Lookup {
+  bool registered;
+  ProjectEntry entry;
+  int update_count;
+  wchar_t stamp[LIST_STAMP_LENGTH + 1];
+};
+
+bool Changed() { return project_records_differ(&editor_state.working, &editor_state.saved); }
+
+void Guid(wchar_t* guid) {
+  field_to_text(guid, PROJECT_GUID_LENGTH + 1, editor_state.working.project_guid,
+                sizeof editor_state.working.project_guid);
+}
+
+// The leading decimal digits of a text (spaces skipped first), at most max.
+int LeadingNumber(const wchar_t* text, int max) {
+  while (*text == L' ') ++text;
+  int n = 0;
+  for (int i = 0; i < max && text[i] >= L'0' && text[i] <= L'9'; ++i) n = n * 10 + (text[i] - L'0');
+  return n;
+}
+
+// The preamble of the project commands: the pending edit committed, the
+// project looked up, the time taken.
+void Preamble(Lookup* l) {
+  form_commit_pending();
+  wchar_t guid[PROJECT_GUID_LENGTH + 1];
+  Guid(guid);
+  DWORD error = 0;
+  memset(&l->entry, 0, sizeof l->entry);
+  l->registered = find_project_entry(guid, &l->entry, &error) == LIST_OK;
+  l->update_count = l->registered ? LeadingNumber(l->entry.update_count, 8) : 0;
+  TimeStamp now;
+  TimeStampMake(&now);
+  for (int i = 0; i < LIST_STAMP_LENGTH; ++i) l->stamp[i] = static_cast<wchar_t>(now.text[i]);
+  l->stamp[LIST_STAMP_LENGTH] = 0;
+}
+
+bool NameMissing() {
+  if (editor_state.working.project_name[0]) return false;
+  message_show(IDS_NO_PROJECT_NAME, CAPTION_WARNING, MB_OK | MB_ICONEXCLAMATION);
+  return true;
+}
+
+// The project start folder, or the base folder when that is empty.
+const wchar_t* StartFolder() {
+  return editor_state.start.project[0] ? editor_state.start.project : editor_state.base_folder;
+}
+
+// The file a save writes, by the save-target rule. *dialog tells whether
+// the save dialog chose it. Returns false when the dialog was cancelled or
+// no path can be formed.
+bool SaveTarget(SaveKind kind, const Lookup& l, wchar_t* path, bool* dialog) {
+  wchar_t registered[VT_PATH_CAP];
+  bool has_path = l.registered && TextFormat(registered, VT_PATH_CAP, L"%s\\%s", l.entry.folder,
+                                             l.entry.file_name) >= 0;
+  *dialog = false;
+  if (has_path && (kind == SAVE_PLAIN || (kind == SAVE_SWITCH && editor.project_path[0])))
+    return TextCopy(path, VT_PATH_CAP, registered) >= 0;
+  *dialog = true;
+  if (has_path && kind == SAVE_AS) return project_file_save_dialog(l.entry.folder, path);
+  if (has_path) return project_file_save_dialog(registered, path);
+  wchar_t name[VT_PATH_CAP], proposed[VT_PATH_CAP];
+  field_to_text(name, VT_PATH_CAP, editor_state.working.project_name,
+                sizeof editor_state.working.project_name);
+  if (TextFormat(proposed, VT_PATH_CAP, L"%s\\%s.sip", StartFolder(), name) < 0)
+    TextCopy(proposed, VT_PATH_CAP, StartFolder());
+  return project_file_save_dialog(proposed, path);
+}
+
+// Reports a save that failed or was incomplete. Returns false when
+// nothing was saved.
+bool SaveReport(int result, int detail, DWORD error) {
+  if (result == PROJECT_SAVED) return true;
+  wchar_t text[VT_MESSAGE_CAP];
+  MessageTextFormat(text, VT_MESSAGE_CAP, IDS_SAVE_BASE + result,
+                    detail, static_cast<int>(error));
+  bool saved = result == PROJECT_SAVED_NO_COPY;
+  message_text_show(text, saved ? CAPTION_WARNING : CAPTION_ERROR, MB_OK | MB_ICONEXCLAMATION);
+  return saved;
+}
+
+// Writes the project file at the target of kind. Returns false when the
+// dialog was cancelled or the save failed (and was reported).
+bool SaveRun(SaveKind kind, const Lookup& l, wchar_t* path, bool* dialog) {
+  if (!SaveTarget(kind, l, path, dialog)) return false;
+  int detail = 0;
+  DWORD error = 0;
+  int result = save_project_file(path, *dialog, &detail, &error);
+  return SaveReport(result, detail, error);
+}
+
+// The change confirmation before a new or opened project. Returns true
+// when the command goes on.
+bool ConfirmSwitch() {
+  INT_PTR answer = DialogBoxParamW(editor.instance, MAKEINTRESOURCEW(IDD_SAVE_CONFIRM),
+                                   editor.main, SaveConfirmDialogProc, 0);
+  if (answer == 3) return true;    // 破棄する
+  if (answer != 1) return false;   // 中止する
+  if (NameMissing()) return false;
+  Lookup l;
+  Preamble(&l);
+  wchar_t path[VT_PATH_CAP];
+  bool dialog;
+  return SaveRun(SAVE_SWITCH, l, path, &dialog);
+}
+
+void MenuRebuild() {
+  rebuild_recent_menu(1);
+  rebuild_recent_menu(0);
+}
+
+void Post(int id) { PostMessageW(editor.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+// Opens path: the file's checks, then the record, its counters and dates.
+void OpenPath(const wchar_t* path) {
+  const wchar_t* caption = NULL;
+  DWORD error = 0;
+  int message = open_project_file(path, &caption, &error);
+  if (message) {
+    message_show(message, caption, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  wchar_t guid[PROJECT_GUID_LENGTH + 1];
+  Guid(guid);
+  ProjectEntry entry;
+  bool listed = find_project_entry(guid, &entry, &error) == LIST_OK;
+  editor_state.build_count = listed ? LeadingNumber(entry.build_count, 6) : 0;
+  form_show_record(listed ? &entry : NULL);
+  MenuRebuild();
+}
+
+}  // namespace
+
+void command_new() {
+  Lookup l;
+  Preamble(&l);
+  if (Changed() && !ConfirmSwitch()) return;
+  form_new_project(true);
+  MenuRebuild();
+}
+
+void command_open() {
+  Lookup l;
+  Preamble(&l);
+  wchar_t path[VT_PATH_CAP];
+  bool from_menu = TextCopy(path, VT_PATH_CAP, editor.path_to_open) > 0;
+  editor.path_to_open[0] = 0;
+  if (Changed() && !ConfirmSwitch()) return;
+  if (!from_menu && !project_file_open_dialog(StartFolder(), path)) return;
+  OpenPath(path);
+}
+
+void command_save(bool save_as) {
+  Lookup l;
+  Preamble(&l);
+  if (NameMissing()) {
+    editor.close_after_save = false;
+    return;
+  }
+  if (!save_as && !Changed()) {
+    message_show(IDS_NO_CHANGES, CAPTION_WARNING, MB_OK | MB_ICONQUESTION);
+    return;
+  }
+  wchar_t path[VT_PATH_CAP];
+  bool dialog = false;
+  bool closing = editor.close_after_save;
+  editor.close_after_save = false;
+  if (!SaveTarget(save_as ? SAVE_AS : SAVE_PLAIN, l, path, &dialog)) {
+    // A save asked for by closing closes the editor without saving when
+    // its dialog is cancelled.
+    if (closing) {
+      editor_state.saved = editor_state.working;
+      Post(IDCANCEL);
+    }
+    return;
+  }
+  int detail = 0;
+  DWORD error = 0;
+  // A failed save keeps the editor open with the project changed: nothing
+  // typed is lost.
+  int result = save_project_file(path, dialog, &detail, &error);
+  if (!SaveReport(result, detail, error)) return;
+  editor_state.saved = editor_state.working;
+  TextCopy(editor.project_path, VT_PATH_CAP, path);
+  form_show_field(IDC_PROJECT_FOLDER);
+  form_show_saved(l.stamp, (save_as ? 0 : l.update_count) + 1);
+  MenuRebuild();
+  if (closing)
+    Post(IDCANCEL);
+  else if (!dialog)
+    message_show(IDS_SAVED, CAPTION_CONFIRM, MB_OK | MB_ICONQUESTION);
+}
+
+void command_close() {
+  form_commit_pending();
+  if (Changed()) {
+    INT_PTR answer = DialogBoxParamW(editor.instance, MAKEINTRESOURCEW(IDD_SAVE_CONFIRM),
+                                     editor.main, SaveConfirmDialogProc, 0);
+    if (answer == 1) {  // 保存する: the save closes the editor when it is done
+      if (NameMissing()) return;
+      editor.close_after_save = true;
+      Post(IDM_SAVE);
+      return;
+    }
+    if (answer != 3) return;  // 中止する
+  }
+  store_last_folders();
+  EndDialog(editor.main, IDCANCEL);
+}
+
+void command_recent(int id) {
+  int i = id - IDM_RECENT_FIRST;
+  if (i < 0 || i >= editor.recent.count) return;
+  const ListEntry& e = editor.recent.records[i].entry;
+  wchar_t folder[VT_PATH_CAP], name[VT_PATH_CAP];
+  if (!field_to_text(folder, VT_PATH_CAP, e.folder, sizeof e.folder) ||
+      !field_to_text(name, VT_PATH_CAP, e.file_name, sizeof e.file_name) ||
+      TextFormat(editor.path_to_open, VT_PATH_CAP, L"%s\\%s", folder, name) < 0)
+    editor.path_to_open[0] = 0;
+  Post(IDM_OPEN);
+}
+
+void command_guid_reissue() {
+  if (editor.project_path[0] &&
+      message_show(IDS_GUID_REISSUE_ASK, CAPTION_CONFIRM, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return;
+  editor.project_path[0] = 0;
+  // The new GUID goes into the saved copy as well: drawing it alone is no
+  // change that needs saving.
+  if (new_project_guid(editor_state.working.project_guid))
+    memcpy(editor_state.saved.project_guid, editor_state.working.project_guid,
+           sizeof editor_state.saved.project_guid);
+  form_show_field(IDC_PROJECT_GUID);
+}

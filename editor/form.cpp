@@ -1,0 +1,218 @@
+// The project form: moving values between the working record and the
+// controls of the main window through the binding table, the commit of
+// typed text, the option groups and the counters and dates of the project
+// list.
+#include <windows.h>
+#include <commctrl.h>
+#include <imm.h>
+#include <string.h>
+
+#include <initializer_list>
+
+#include "editor/editor.h"
+#include "editor/editor_text.h"
+#include "editor/form_rules.h"
+#include "editor/project_file.h"
+#include "editor/resource.h"
+
+namespace {
+
+// The time-out lists' entries, by index.
+const wchar_t* const kTimeouts[] = {
+    L"タイムアウト無し", L"３０秒間待つ", L"４５秒間待つ", L"６０秒間待つ", L"７５秒間待つ",
+    L"９０秒間待つ",     L"２分間待つ",   L"３分間待つ",   L"５分間待つ",   L"１０分間待つ",
+    L"１５分間待つ",     L"３０分間待つ", L"１時間待つ",   L"２時間待つ"};
+
+const wchar_t kNoDate[] = L"----/--/-- 00:00";
+const wchar_t kNewBuildCount[] = L"0     ";
+const wchar_t kNewUpdateCount[] = L"       0";
+
+HWND Control(int id) { return GetDlgItem(editor.main, id); }
+
+// Sets a control's text without taking it for typing.
+void TextSet(int id, const wchar_t* text) {
+  bool was = editor.filling;
+  editor.filling = true;
+  SetDlgItemTextW(editor.main, id, text);
+  editor.filling = was;
+}
+
+bool IsTextBinding(const FormBinding& b) {
+  return b.kind == BIND_TEXT || b.kind == BIND_DIGITS || b.kind == BIND_SHOWN;
+}
+
+void FieldShow(const FormBinding& b) {
+  wchar_t text[VT_PATH_CAP];
+  field_to_text(text, VT_PATH_CAP, form_field(&editor_state.working, b), b.width);
+  TextSet(b.id, text);
+}
+
+// A time stamp of 14 digits as "YYYY/MM/DD hh:mm"; kNoDate for one that
+// begins with a space or lower.
+void DateShow(int id, const wchar_t* stamp) {
+  if (stamp[0] <= L' ' && stamp[0] != 0) {
+    TextSet(id, kNoDate);
+    return;
+  }
+  wchar_t text[32];
+  TextFormat(text, 32, L"%.4s/%.2s/%.2s %.2s:%.2s", stamp, stamp + TextLengthMax(stamp, 4),
+             stamp + TextLengthMax(stamp, 6), stamp + TextLengthMax(stamp, 8),
+             stamp + TextLengthMax(stamp, 10));
+  TextSet(id, text);
+}
+
+// The view's controls as the window shows them now.
+void ViewRead(FormView* view) {
+  for (int id : form_view_ids) {
+    form_view_check(view, id, IsDlgButtonChecked(editor.main, id) == BST_CHECKED);
+    form_view_enable(view, id, IsWindowEnabled(Control(id)) != FALSE);
+  }
+  view->install_timeout =
+      static_cast<int>(SendDlgItemMessageW(editor.main, IDC_INSTALL_TIMEOUT, CB_GETCURSEL, 0, 0));
+  view->uninstall_timeout = static_cast<int>(
+      SendDlgItemMessageW(editor.main, IDC_UNINSTALL_TIMEOUT, CB_GETCURSEL, 0, 0));
+}
+
+void ViewEnablesApply(const FormView& view) {
+  for (int id : form_view_ids) EnableWindow(Control(id), form_view_enabled(view, id));
+}
+
+void ViewApply(const FormView& view) {
+  for (int id : form_view_ids) {
+    const FormBinding* b = form_binding_find(id);
+    if (b && b->kind != BIND_LIST)
+      CheckDlgButton(editor.main, id, form_view_checked(view, id) ? BST_CHECKED : BST_UNCHECKED);
+  }
+  SendDlgItemMessageW(editor.main, IDC_INSTALL_TIMEOUT, CB_SETCURSEL, view.install_timeout, 0);
+  SendDlgItemMessageW(editor.main, IDC_UNINSTALL_TIMEOUT, CB_SETCURSEL, view.uninstall_timeout, 0);
+  ViewEnablesApply(view);
+}
+
+// The option controls, the time-out lists and their enabled states from
+// the working record.
+void OptionsShow() {
+  FormView view;
+  form_view_show(&view, editor_state.working);
+  ViewApply(view);
+}
+
+// Commits one text field: its text, normalised, into its field, and the
+// field shown back when it holds something else than the control (a text
+// cut to fit, or normalised).
+void Commit(const FormBinding& b) {
+  wchar_t typed[VT_PATH_CAP];
+  GetDlgItemTextW(editor.main, b.id, typed, VT_PATH_CAP);
+  char bytes[2 * VT_PATH_CAP];
+  int n = WideCharToMultiByte(CP_ACP, 0, typed, -1, bytes, sizeof bytes, NULL, NULL);
+  if (n <= 0) {
+    bytes[0] = 0;
+    n = 1;
+  }
+  form_text_commit(&editor_state.working, b, bytes, static_cast<size_t>(n - 1));
+  wchar_t stored[VT_PATH_CAP];
+  field_to_text(stored, VT_PATH_CAP, form_field(&editor_state.working, b), b.width);
+  if (wcscmp(stored, typed) != 0) TextSet(b.id, stored);
+}
+
+void TextNotified(const FormBinding& b, int code) {
+  if (editor.filling || b.kind == BIND_SHOWN) return;
+  if (code != EN_KILLFOCUS) {
+    editor.pending_edit = b.id;
+    return;
+  }
+  editor.pending_edit = -1;
+  Commit(b);
+}
+
+void OptionNotified(const FormBinding& b, int id, int code) {
+  if (editor.filling) return;
+  if (b.kind != BIND_LIST && code != BN_CLICKED) return;
+  FormView view;
+  ViewRead(&view);
+  form_option_command(id, &view, &editor_state.working);
+  ViewEnablesApply(view);
+}
+
+}  // namespace
+
+void form_prepare() {
+  HWND dialog = editor.main;
+  for (int list : {IDC_INSTALL_TIMEOUT, IDC_UNINSTALL_TIMEOUT}) {
+    for (int i = 0; i < static_cast<int>(sizeof kTimeouts / sizeof kTimeouts[0]); ++i)
+      SendDlgItemMessageW(dialog, list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kTimeouts[i]));
+    SendDlgItemMessageW(dialog, list, CB_SETCURSEL, 0, 0);
+  }
+  for (size_t i = 0; i < form_binding_count; ++i) {
+    const FormBinding& b = form_bindings[i];
+    if (b.limit) SendDlgItemMessageW(dialog, b.id, EM_LIMITTEXT, b.limit, 0);
+    if (b.kind == BIND_SHOWN) SendDlgItemMessageW(dialog, b.id, EM_SETREADONLY, TRUE, 0);
+    // Version numbers are digits: no input method.
+    if (b.kind == BIND_DIGITS) ImmAssociateContext(Control(b.id), NULL);
+  }
+}
+
+void form_show_record(const ProjectEntry* entry) {
+  for (size_t i = 0; i < form_binding_count; ++i)
+    if (IsTextBinding(form_bindings[i])) FieldShow(form_bindings[i]);
+  TextSet(IDC_BUILD_COUNT, entry ? entry->build_count : L"");
+  DateShow(IDC_CREATED_AT, entry ? entry->created_at : L"");
+  DateShow(IDC_UPDATED_AT, entry ? entry->updated_at : L" ");
+  TextSet(IDC_UPDATE_COUNT, entry ? entry->update_count : L"");
+  OptionsShow();
+  editor.pending_edit = -1;
+}
+
+void form_new_project(bool reset) {
+  editor_state.build_count = 0;
+  if (reset) reset_project_record();
+  editor_state.saved = editor_state.working;
+  editor_start_folders_reset();
+  const FormBinding* guid = form_binding_find(IDC_PROJECT_GUID);
+  FieldShow(*guid);
+  TextSet(IDC_PROJECT_FOLDER, editor_state.start.project);
+  TextSet(IDC_INSTALLER_FOLDER, editor_state.start.installer);
+  for (int id : {IDC_PROJECT_NAME, IDC_PRODUCT_NAME, IDC_VERSION_MAJOR, IDC_VERSION_MINOR,
+                 IDC_VERSION_BUILD, IDC_MODULE_PATH, IDC_SETUP_NAME})
+    TextSet(id, L"");
+  TextSet(IDC_BUILD_COUNT, kNewBuildCount);
+  TextSet(IDC_CREATED_AT, kNoDate);
+  TextSet(IDC_UPDATED_AT, kNoDate);
+  TextSet(IDC_UPDATE_COUNT, kNewUpdateCount);
+  OptionsShow();
+  editor.pending_edit = -1;
+}
+
+void form_commit_pending() {
+  if (editor.pending_edit < 0) return;
+  const FormBinding* b = form_binding_find(editor.pending_edit);
+  editor.pending_edit = -1;
+  if (b) Commit(*b);
+}
+
+bool form_command(int id, int code) {
+  const FormBinding* b = form_binding_find(id);
+  if (!b) return false;
+  if (IsTextBinding(*b))
+    TextNotified(*b, code);
+  else
+    OptionNotified(*b, id, code);
+  return true;
+}
+
+void form_show_field(int id) {
+  const FormBinding* b = form_binding_find(id);
+  if (b && IsTextBinding(*b)) FieldShow(*b);
+}
+
+void form_show_build_count() {
+  wchar_t text[16];
+  TextFormat(text, 16, L"%d", editor_state.build_count);
+  TextSet(IDC_BUILD_COUNT, text);
+}
+
+void form_show_saved(const wchar_t* stamp14, int update_count) {
+  DateShow(IDC_UPDATED_AT, stamp14);
+  wchar_t text[16];
+  TextFormat(text, 16, L"%8d", update_count);
+  TextSet(IDC_UPDATE_COUNT, text);
+}

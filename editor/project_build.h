@@ -1,0 +1,36 @@
+// A build of a project: its paths, its configuration keys and its signing
+// around the package build. The main window's build (on its worker thread)
+// and the headless build both run it.
+#pragma once
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "editor/project_record.h"
+#include "editor/signing.h"
+#include "package/build.h"
+
+struct ProjectBuildJob {
+  // Inputs.
+  ProjectRecord record;            // the project as it is built
+  const wchar_t* work_folder;      // holds the working copy and document
+  const wchar_t* output_folder;    // NULL: the project's installer folder
+  const wchar_t* setup_name;       // NULL: the project's setup program name
+  void (*progress)(void* context, PackageStep step);  // may be NULL
+  void* context;
+
+  // Results.
+  PackageBuild build;
+  bool signs;                      // the project's signing settings were used
+  SignRun sign_run;                // what the signing tool was given and did
+  wchar_t output[VT_PATH_CAP];     // the package file
+  wchar_t message[VT_MESSAGE_CAP]; // the success text or the failure text
+};
+
+// Runs the build. Returns 0 on success, otherwise the failing step's
+// status; job->message holds the text to show either way.
+int project_build_run(ProjectBuildJob* job);
+
+// Raises the open project's build count by one and records the build in
+// the project master list (when the list holds the project).
+void project_build_record(const ProjectRecord& record);

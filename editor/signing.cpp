@@ -1,0 +1,174 @@
+// Code signing: running the signing tool on a package.
+#include "editor/signing.h"
+
+#include <string.h>
+
+#include "common/command_line.h"
+#include "common/file.h"
+#include "editor/editor_text.h"
+
+namespace {
+
+// "X:\..." (either slash) or "\\server\...": a path the system takes as it
+// is, never relative to the current folder.
+bool IsFullPath(const wchar_t* path) {
+  wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
+  if (drive >= L'a' && drive <= L'z' && path[1] == L':')
+    return path[2] == L'\\' || path[2] == L'/';
+  return path[0] == L'\\' && path[1] == L'\\';
+}
+
+int CreationStatus(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND: return ST_RUN_NOT_FOUND;
+    case ERROR_ACCESS_DENIED: return ST_RUN_ACCESS_DENIED;
+    case ERROR_FILE_INVALID: return ST_RUN_INVALID;
+    case ERROR_FILE_CORRUPT: return ST_RUN_CORRUPT;
+    case ERROR_BAD_EXE_FORMAT: return ST_RUN_NOT_EXECUTABLE;
+    default: return ST_RUN_FAILED;
+  }
+}
+
+// The text fields of the settings as UTF-16, each buffer one character
+// longer than its field so that every field fits.
+struct SigningTexts {
+  wchar_t tool_folder[sizeof(SigningSettings::tool_folder) + 1];
+  wchar_t certificate[sizeof(SigningSettings::certificate) + 1];
+  wchar_t password[sizeof(SigningSettings::password) + 1];
+  wchar_t description[sizeof(SigningSettings::description) + 1];
+  wchar_t description_url[sizeof(SigningSettings::description_url) + 1];
+  wchar_t timestamp_url[sizeof(SigningSettings::timestamp_url) + 1];
+};
+
+template <size_t N, size_t M>
+bool FieldText(wchar_t (&out)[N], const char (&field)[M]) {
+  static_assert(N > M, "every character of a field takes at least one byte");
+  return field_to_text(out, N, field, M);
+}
+
+bool SettingsTexts(const SigningSettings& settings, SigningTexts* texts) {
+  return FieldText(texts->tool_folder, settings.tool_folder) &&
+         FieldText(texts->certificate, settings.certificate) &&
+         FieldText(texts->password, settings.password) &&
+         FieldText(texts->description, settings.description) &&
+         FieldText(texts->description_url, settings.description_url) &&
+         FieldText(texts->timestamp_url, settings.timestamp_url);
+}
+
+// "<folder>\signtool.exe" into program (VT_PATH_CAP); a folder that ends
+// with a backslash (a drive's root) gets no second one. Returns false for
+// an empty folder or a path that does not fit.
+bool ToolProgram(const wchar_t* folder, wchar_t* program) {
+  size_t length = TextLength(folder);
+  if (length == 0) return false;
+  const wchar_t* separator = folder[length - 1] == L'\\' ? L"" : L"\\";
+  return TextFormat(program, VT_PATH_CAP, L"%s%s%s", folder, separator, SIGNING_TOOL_FILE) >= 0;
+}
+
+}  // namespace
+
+int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD* exit_code,
+                 DWORD* sysError) {
+  *exit_code = 0;
+  *sysError = 0;
+  size_t program_length = program ? TextLengthMax(program, VT_PATH_MAX + 1) : 0;
+  if (program_length == 0 || program_length > VT_PATH_MAX || !IsFullPath(program))
+    return ST_RUN_NO_PROGRAM;
+  size_t arguments_length = arguments ? TextLengthMax(arguments, SIGNING_ARGUMENTS_CAP) : 0;
+  if (arguments_length == 0 || arguments_length >= SIGNING_ARGUMENTS_CAP)
+    return ST_RUN_BAD_ARGUMENTS;
+
+  // CreateProcessW may write into the command line, so it is a buffer of
+  // our own.
+  wchar_t line[RUN_COMMAND_LINE_CAP] = L"";
+  if (CommandLineAppendQuoted(line, RUN_COMMAND_LINE_CAP, program) < 0)
+    return ST_RUN_NO_PROGRAM;
+  if (CommandLineAppendSwitch(line, RUN_COMMAND_LINE_CAP, arguments) < 0)
+    return ST_RUN_BAD_ARGUMENTS;
+
+  // The program is named as the application to start: the system then
+  // starts exactly that file and searches neither the current folder nor
+  // the program search path.
+  STARTUPINFOW startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS;
+  if (!CreateProcessW(program, line, NULL, NULL, FALSE, flags, NULL, NULL, &startup,
+                      &process)) {
+    *sysError = GetLastError();
+    return CreationStatus(*sysError);
+  }
+  CloseHandle(process.hThread);
+
+  // Each poll asks whether the process has ended rather than comparing its
+  // exit code with STILL_ACTIVE, which a program may return on purpose.
+  int status = ST_OK;
+  bool ended = false;
+  for (int poll = 0; poll < 10 && !ended; ++poll) {
+    if (poll) Sleep(100);
+    ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+  }
+  if (ended) {
+    status = ST_RUN_ENDED_EARLY;
+  } else if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0) {
+    *sysError = GetLastError();
+    status = ST_RUN_FAILED;
+  }
+  if (status != ST_RUN_FAILED) GetExitCodeProcess(process.hProcess, exit_code);
+  CloseHandle(process.hProcess);
+  return status;
+}
+
+int signing_settings_read(const wchar_t* path, SigningSettings* settings, DWORD* sysError) {
+  int status = FileReadAll(path, SIGNING_SETTINGS_SIZE, settings, sysError);
+  if (status < 0) memset(settings, 0, sizeof *settings);
+  return status < 0 ? status : ST_OK;
+}
+
+int signing_settings_write(const wchar_t* path, const SigningSettings& settings,
+                           DWORD* sysError) {
+  return FileReplaceWrite(path, SIGNING_SETTINGS_SIZE, &settings, sysError);
+}
+
+int sign_package(const wchar_t* settings_path, const wchar_t* package, SignRun* run,
+                 DWORD* sysError) {
+  SignRun unused;
+  if (!run) run = &unused;
+  run->command_line[0] = 0;
+  run->exit_code = 0;
+  run->started = false;
+  *sysError = 0;
+
+  SigningSettings settings;
+  int status = signing_settings_read(settings_path, &settings, sysError);
+  if (status < 0) return status;
+  SigningTexts texts;
+  if (!SettingsTexts(settings, &texts)) return ST_SIGN_UNQUOTABLE;
+  wchar_t program[VT_PATH_CAP];
+  if (!ToolProgram(texts.tool_folder, program)) return ST_RUN_NO_PROGRAM;
+
+  SigningValues values = {texts.certificate,  texts.password,          texts.description,
+                          texts.description_url, settings.timestamp == 1, texts.timestamp_url,
+                          package};
+  wchar_t arguments[SIGNING_ARGUMENTS_CAP];
+  int composed = signing_arguments_compose(values, false, arguments, SIGNING_ARGUMENTS_CAP);
+  if (composed < 0) return composed;
+  // The line as the tool receives it, but for the password; it fits since
+  // the real one did.
+  wchar_t shown[SIGNING_ARGUMENTS_CAP + 3];
+  if (signing_arguments_compose(values, true, shown, SIGNING_ARGUMENTS_CAP + 3) < 0 ||
+      CommandLineAppendQuoted(run->command_line, SIGN_SHOWN_LINE_CAP, program) < 0 ||
+      CommandLineAppendSwitch(run->command_line, SIGN_SHOWN_LINE_CAP, shown) < 0)
+    run->command_line[0] = 0;
+
+  status = run_and_wait(program, arguments, &run->exit_code, sysError);
+  // An early end is no failure by itself: the exit code decides.
+  if (status != ST_OK && status != ST_RUN_ENDED_EARLY) return status;
+  run->started = true;
+  if (run->exit_code != 0) {
+    *sysError = run->exit_code;
+    return ST_SIGN_TOOL_FAILED;
+  }
+  return ST_OK;
+}

@@ -1,0 +1,73 @@
+// Signing settings: composing the signing tool's arguments.
+#include "editor/signing_settings.h"
+
+#include "common/command_line.h"
+
+namespace {
+
+// One part of the arguments: an option, its value, or both.
+struct ArgumentPart {
+  const wchar_t* option;  // NULL: the value alone
+  const wchar_t* value;   // NULL: the option alone
+  bool present;
+};
+
+enum { ARGUMENT_PARTS = 7 };
+
+const wchar_t* text_or_empty(const wchar_t* text) { return text ? text : L""; }
+
+// The parts in their order, with the password text to write.
+void ArgumentParts(const SigningValues& values, const wchar_t* password,
+                    ArgumentPart (&parts)[ARGUMENT_PARTS]) {
+  const wchar_t* description = text_or_empty(values.description);
+  const wchar_t* description_url = text_or_empty(values.description_url);
+  const wchar_t* timestamp_url = text_or_empty(values.timestamp_url);
+  parts[0] = {L"/f", text_or_empty(values.certificate), true};
+  parts[1] = {L"/a", nullptr, true};
+  parts[2] = {L"/d", description, description[0] != 0};
+  parts[3] = {L"/du", description_url, description_url[0] != 0};
+  parts[4] = {L"/t", timestamp_url, values.timestamp && timestamp_url[0] != 0};
+  parts[5] = {L"/p", text_or_empty(password), true};
+  parts[6] = {nullptr, text_or_empty(values.package), true};
+}
+
+// Composes "sign" and the present parts into out (cap characters, at most
+// SIGNING_ARGUMENTS_CAP). Returns the length or a status.
+int Compose(const SigningValues& values, const wchar_t* password, wchar_t* out, size_t cap) {
+  ArgumentPart parts[ARGUMENT_PARTS];
+  ArgumentParts(values, password, parts);
+  out[0] = 0;
+  for (const ArgumentPart& part : parts)
+    if (part.present && part.value && !CommandLineQuotable(part.value))
+      return ST_SIGN_UNQUOTABLE;
+  int length = CommandLineAppendSwitch(out, cap, L"sign");
+  for (const ArgumentPart& part : parts) {
+    if (!part.present || length < 0) continue;
+    if (part.option) length = CommandLineAppendSwitch(out, cap, part.option);
+    if (part.value && length >= 0) length = CommandLineAppendQuoted(out, cap, part.value);
+  }
+  if (length <= 0) {
+    out[0] = 0;
+    return ST_SIGN_TOO_LONG;
+  }
+  return length;
+}
+
+}  // namespace
+
+int signing_arguments_compose(const SigningValues& values, bool mask_password, wchar_t* out,
+                              size_t cap) {
+  if (cap == 0) return ST_SIGN_TOO_LONG;
+  size_t limit = cap < SIGNING_ARGUMENTS_CAP ? cap : SIGNING_ARGUMENTS_CAP;
+  if (!mask_password) return Compose(values, values.password, out, limit);
+  // The real arguments decide the status; the masked line only has to fit
+  // the caller's buffer (it is longer than the real one for a password of
+  // fewer than three characters).
+  wchar_t real[SIGNING_ARGUMENTS_CAP];
+  int status = Compose(values, values.password, real, limit);
+  if (status < 0) {
+    out[0] = 0;
+    return status;
+  }
+  return Compose(values, L"***", out, cap);
+}

@@ -1,0 +1,300 @@
+// Code signing under Wine: composed lines read back by the system's own
+// parser, program starts and their statuses, the settings file, and
+// signing runs with the stand-in tool (tests/editor/signtool), which signs
+// for real with the host's osslsigncode.
+#include "editor/signing.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/file.h"
+#include "common/file_syscalls.h"
+#include "editor/editor_text.h"
+#include "tests/common/scratch.h"
+#include "tests/editor/signing_support.h"
+
+using namespace signing_test;
+
+namespace {
+
+// The arguments CommandLineToArgvW makes of line.
+std::vector<std::wstring> Argv(const std::wstring& line) {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(line.c_str(), &argc);
+  std::vector<std::wstring> args(argv, argv + (argv ? argc : 0));
+  LocalFree(argv);
+  return args;
+}
+
+std::wstring Windows(const wchar_t* path) {
+  std::wstring out = path;
+  for (wchar_t& c : out)
+    if (c == L'/') c = L'\\';
+  return out;
+}
+
+SigningSettings Settings(const std::wstring& tool_folder, const std::wstring& password) {
+  SigningSettings settings = {};
+  EXPECT_TRUE(text_to_field(settings.tool_folder, sizeof settings.tool_folder,
+                            tool_folder.c_str()));
+  EXPECT_TRUE(text_to_field(settings.certificate, sizeof settings.certificate,
+                            Windows(VT_SIGNING_P12).c_str()));
+  EXPECT_TRUE(text_to_field(settings.password, sizeof settings.password, password.c_str()));
+  return settings;
+}
+
+BOOL WINAPI FullDiskWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+  if (written) *written = 0;
+  SetLastError(ERROR_HANDLE_DISK_FULL);
+  return FALSE;
+}
+
+void WriteSettings(const std::wstring& path, const SigningSettings& settings) {
+  WriteBytes(path, std::string(reinterpret_cast<const char*>(&settings), sizeof settings));
+}
+
+// A scratch folder with the stand-in tool in "tools 署名" and a package to
+// sign, "パッケージ 1.exe" (a copy of a small Windows program).
+class SigningRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tools_ = scratch_ / L"tools 署名";
+    ASSERT_TRUE(CreateDirectoryW(tools_.c_str(), nullptr));
+    tool_ = tools_ + L"\\signtool.exe";
+    ASSERT_TRUE(CopyFileW(VT_SIGNTOOL_EXE, tool_.c_str(), FALSE)) << GetLastError();
+    package_ = scratch_ / L"パッケージ 1.exe";
+    ASSERT_TRUE(CopyFileW(VT_PLANTED_SIGNTOOL_EXE, package_.c_str(), FALSE)) << GetLastError();
+    settings_path_ = scratch_ / L"codesign.txt";
+  }
+
+  // The stand-in's output, for a failure message.
+  std::string ToolOutput() { return ReadBytes(tools_ + L"\\" SIGNTOOL_OUTPUT_FILE); }
+
+  Scratch scratch_;
+  std::wstring tools_, tool_, package_, settings_path_;
+};
+
+TEST(SigningCommandLine, ComposedLinesReadBackExactly) {
+  SigningValues rows[] = {
+      {L"C:\\証明書\\開発 用.pfx", L"pass word", L"表計算 コントロール", L"http://example.jp/a b",
+       true, L"http://ts.example.jp/", L"C:\\出力\\Setup 1.exe"},
+      {L"\\\\server\\share\\", L"\\", L"末尾\\\\", L"", false, L"", L"D:\\"},
+      {L"c.pfx", L"", L"x\\ y\\", L"*?<>|&^%", true, L"", L"ソ\\"},
+  };
+  for (const SigningValues& v : rows) {
+    wchar_t arguments[SIGNING_ARGUMENTS_CAP];
+    ASSERT_GT(signing_arguments_compose(v, false, arguments, SIGNING_ARGUMENTS_CAP), 0);
+    std::vector<std::wstring> expected = {L"C:\\Tools 1\\signtool.exe", L"sign", L"/f",
+                                          v.certificate, L"/a"};
+    if (*v.description) expected.insert(expected.end(), {L"/d", v.description});
+    if (*v.description_url) expected.insert(expected.end(), {L"/du", v.description_url});
+    if (v.timestamp && *v.timestamp_url) expected.insert(expected.end(), {L"/t", v.timestamp_url});
+    expected.insert(expected.end(), {L"/p", v.password, v.package});
+    EXPECT_EQ(Argv(L"\"C:\\Tools 1\\signtool.exe\" " + std::wstring(arguments)), expected)
+        << Utf8(arguments);
+  }
+}
+
+TEST(RunAndWait, RefusalsAndStartFailures) {
+  Scratch scratch;
+  std::wstring bad = scratch / L"bad.exe";
+  WriteBytes(bad, "not a program");
+  struct Row {
+    std::wstring program;
+    const wchar_t* arguments;
+    int status;
+    DWORD error;
+  } rows[] = {
+      {scratch / L"missing.exe", L"sign", ST_RUN_NOT_FOUND, ERROR_FILE_NOT_FOUND},
+      {bad, L"sign", ST_RUN_NOT_EXECUTABLE, ERROR_BAD_EXE_FORMAT},
+      {L"signtool.exe", L"sign", ST_RUN_NO_PROGRAM, 0},  // never looked for
+      {bad, L"", ST_RUN_BAD_ARGUMENTS, 0},
+  };
+  for (const Row& row : rows) {
+    DWORD exit_code = 99, error = 99;
+    EXPECT_EQ(run_and_wait(row.program.c_str(), row.arguments, &exit_code, &error), row.status)
+        << Utf8(row.program);
+    EXPECT_EQ(error, row.error) << Utf8(row.program);
+    EXPECT_EQ(exit_code, 0u);
+  }
+}
+
+TEST_F(SigningRunTest, RunAndWaitTellsAnEarlyEndFromALongRun) {
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "7");
+  DWORD exit_code = 0, error = 99;
+  EXPECT_EQ(run_and_wait(tool_.c_str(), L"sign /a \"x y\"", &exit_code, &error),
+            ST_RUN_ENDED_EARLY);
+  EXPECT_EQ(exit_code, 7u);
+  EXPECT_EQ(error, 0u);
+
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "5 1500");
+  DWORD start = GetTickCount();
+  EXPECT_EQ(run_and_wait(tool_.c_str(), L"second", &exit_code, &error), ST_OK);
+  EXPECT_GE(GetTickCount() - start, 1500u);
+  EXPECT_EQ(exit_code, 5u);
+
+  // The program by its full path between quotes, then the arguments.
+  std::vector<SigntoolRun> runs = SigntoolLogRead(tools_);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].command_line, L"\"" + tool_ + L"\" sign /a \"x y\"");
+  EXPECT_EQ(runs[0].args, (std::vector<std::wstring>{tool_, L"sign", L"/a", L"x y"}));
+  EXPECT_EQ(runs[1].args, (std::vector<std::wstring>{tool_, L"second"}));
+}
+
+TEST(SigningSettingsFile, WrittenWholeReadBackAndKeptOnAFailedWrite) {
+  Scratch scratch;
+  std::wstring path = scratch / L"codesign.txt";
+  SigningSettings first = Settings(L"C:\\署名ツール", L"pass word");
+  first.timestamp = 1;
+  DWORD error = 0;
+  ASSERT_EQ(signing_settings_write(path.c_str(), first, &error), ST_OK) << error;
+  std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(SIGNING_SETTINGS_SIZE));
+  SigningSettings read;
+  memset(&read, 0xCC, sizeof read);
+  ASSERT_EQ(signing_settings_read(path.c_str(), &read, &error), ST_OK);
+  EXPECT_EQ(memcmp(&read, &first, sizeof read), 0);
+
+  // A full disk while the new settings are written: the old file stays
+  // whole and nothing else is left in the folder.
+  SigningSettings second = Settings(L"D:\\other", L"x");
+  FileSys.WriteFile = FullDiskWrite;
+  int status = signing_settings_write(path.c_str(), second, &error);
+  FileSyscallsReset();
+  EXPECT_EQ(status, ST_DISK_FULL);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_HANDLE_DISK_FULL));
+  EXPECT_EQ(ReadBytes(path), bytes);
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((scratch / L"*").c_str(), &entry);
+  int files = 0;
+  do files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  while (FindNextFileW(find, &entry));
+  FindClose(find);
+  EXPECT_EQ(files, 1);
+
+  // A file one byte short is no settings file, and the record is cleared.
+  WriteBytes(path, bytes.substr(1));
+  memset(&read, 0xCC, sizeof read);
+  EXPECT_EQ(signing_settings_read(path.c_str(), &read, &error), ST_SHORT_READ);
+  EXPECT_EQ(read.tool_folder[0] | read.reserved_880[639], 0);
+  EXPECT_EQ(signing_settings_read((scratch / L"none.txt").c_str(), &read, &error),
+            ST_FILE_NOT_FOUND);
+}
+
+TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
+  SigningSettings settings = Settings(tools_, L"pass word");
+  ASSERT_TRUE(text_to_field(settings.description, sizeof settings.description, L"表計算 部品"));
+  ASSERT_TRUE(text_to_field(settings.description_url, sizeof settings.description_url,
+                            L"http://example.jp/部品"));
+  settings.timestamp = 1;
+  ASSERT_TRUE(text_to_field(settings.timestamp_url, sizeof settings.timestamp_url,
+                            L"http://ts.example.jp/"));
+  WriteSettings(settings_path_, settings);
+  std::string unsigned_bytes = ReadBytes(package_);
+  std::string report;
+  EXPECT_FALSE(SignatureVerifies(package_, Windows(VT_SIGNING_CERT_PEM), &report))
+      << "an unsigned package verifies: " << report;
+
+  SignRun run;
+  DWORD error = 99;
+  ASSERT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error), ST_OK)
+      << error << " " << ToolOutput();
+  EXPECT_TRUE(run.started);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(error, 0u);
+
+  std::vector<SigntoolRun> runs = SigntoolLogRead(tools_);
+  ASSERT_EQ(runs.size(), 1u);
+  std::vector<std::wstring> expected = {
+      tool_,     L"sign",   L"/f",       Windows(VT_SIGNING_P12), L"/a", L"/d", L"表計算 部品",
+      L"/du",    L"http://example.jp/部品", L"/t", L"http://ts.example.jp/", L"/p",
+      L"pass word", package_};
+  EXPECT_EQ(runs[0].args, expected);
+  // What people are shown is what the tool got, but for the password.
+  std::wstring shown = runs[0].command_line;
+  shown.replace(shown.find(L"\"pass word\""), 11, L"\"***\"");
+  EXPECT_EQ(std::wstring(run.command_line), shown);
+
+  EXPECT_TRUE(SignatureVerifies(package_, Windows(VT_SIGNING_CERT_PEM), &report)) << report;
+  EXPECT_GT(ReadBytes(package_).size(), unsigned_bytes.size());
+}
+
+TEST_F(SigningRunTest, ANonZeroExitCodeFailsTheSigning) {
+  WriteSettings(settings_path_, Settings(tools_, L"pass word"));
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "1");
+  std::string unsigned_bytes = ReadBytes(package_);
+  SignRun run;
+  DWORD error = 0;
+  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error),
+            ST_SIGN_TOOL_FAILED);
+  EXPECT_EQ(error, 1u);
+  EXPECT_EQ(run.exit_code, 1u);
+  EXPECT_TRUE(run.started);
+  EXPECT_EQ(ReadBytes(package_), unsigned_bytes);
+
+  // A wrong password: the tool runs osslsigncode, which refuses.
+  DeleteFileW((tools_ + L"\\" SIGNTOOL_EXIT_FILE).c_str());
+  WriteSettings(settings_path_, Settings(tools_, L"wrong"));
+  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error),
+            ST_SIGN_TOOL_FAILED);
+  EXPECT_EQ(error, static_cast<DWORD>(SIGNTOOL_EXIT_SIGNING)) << ToolOutput();
+  EXPECT_EQ(ReadBytes(package_), unsigned_bytes);
+}
+
+TEST_F(SigningRunTest, OnlyTheToolOfTheSettingsIsEverStarted) {
+  // A planted signtool.exe in the current folder and first on the program
+  // search path: a search for the tool would find it.
+  std::wstring planted = scratch_ / L"planted";
+  ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(VT_PLANTED_SIGNTOOL_EXE, (planted + L"\\signtool.exe").c_str(), FALSE));
+  wchar_t old_folder[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, old_folder);
+  std::vector<wchar_t> old_path(32768);
+  DWORD old_path_length = GetEnvironmentVariableW(L"PATH", old_path.data(), 32768);
+  std::wstring path = planted + L";" + std::wstring(old_path.data(), old_path_length);
+  ASSERT_TRUE(SetCurrentDirectoryW(planted.c_str()));
+  ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", path.c_str()));
+  wchar_t found[MAX_PATH] = L"";
+  SearchPathW(nullptr, L"signtool.exe", nullptr, MAX_PATH, found, nullptr);
+
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "0");
+  std::wstring empty_folder = scratch_ / L"empty";
+  CreateDirectoryW(empty_folder.c_str(), nullptr);
+  struct Row {
+    std::wstring tool_folder;
+    int status;
+    DWORD error;
+  } rows[] = {
+      {tools_, ST_OK, 0},
+      {L"", ST_RUN_NO_PROGRAM, 0},
+      {empty_folder, ST_RUN_NOT_FOUND, ERROR_FILE_NOT_FOUND},
+  };
+  for (const Row& row : rows) {
+    WriteSettings(settings_path_, Settings(row.tool_folder, L"pass word"));
+    SignRun run;
+    DWORD error = 99;
+    EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error), row.status)
+        << Utf8(row.tool_folder);
+    EXPECT_EQ(error, row.error) << Utf8(row.tool_folder);
+    EXPECT_EQ(run.started, row.status == ST_OK);
+  }
+  std::vector<wchar_t> path_after(32768);
+  GetEnvironmentVariableW(L"PATH", path_after.data(), 32768);
+  SetCurrentDirectoryW(old_folder);
+  SetEnvironmentVariableW(L"PATH", old_path.data());
+
+  EXPECT_EQ(Windows(found), planted + L"\\signtool.exe");
+  EXPECT_EQ(SigntoolLogRead(tools_).size(), 1u);
+  EXPECT_FALSE(Exists(planted + L"\\" SIGNTOOL_PLANTED_FILE)) << "the planted tool was started";
+  EXPECT_EQ(std::wstring(path_after.data()), path) << "the program search path was changed";
+  DWORD error = 0;
+  EXPECT_EQ(sign_package((scratch_ / L"none.txt").c_str(), package_.c_str(), nullptr, &error),
+            ST_FILE_NOT_FOUND);
+}
+
+}  // namespace
