@@ -124,3 +124,28 @@ vt_wine() {
   rm -f "$log"
   return $rc
 }
+
+# Writes a project file as the editor saves it: the 2696-byte record,
+# zero-filled, each text in code page 932 at its field's offset. The
+# project is version 1.0.1 for Windows 2003 to 2008 R2, requires
+# administrator rights and installs and uninstalls silently.
+#   vt_project_write FILE NAME FOLDER GUID MODULE PRODUCT SETUP OUTPUT_FOLDER
+# (paths as Windows paths).
+vt_project_write() {
+  local file=$1
+  head -c 2696 /dev/zero >"$file" || return 1
+  _vt_field() { printf '%s' "$2" | iconv -f UTF-8 -t CP932 | dd of="$file" bs=1 seek="$1" conv=notrunc status=none; }
+  _vt_byte() { printf "\\x$(printf %02x "$2")" | dd of="$file" bs=1 seek="$1" conv=notrunc status=none; }
+  _vt_field 0 "$2"            # project name
+  _vt_field 128 "$3"          # folder of the project file
+  _vt_field 400 "$4"          # GUID
+  _vt_field 448 "$5"          # the module to install
+  _vt_field 720 "$6"          # product name
+  _vt_field 848 1; _vt_field 856 0; _vt_field 864 1
+  _vt_field 872 0000001111    # Windows 2003, Vista, 7, 2008
+  _vt_field 888 "$7"          # setup program name
+  _vt_field 1016 "$8"         # folder of the package
+  _vt_byte 1288 1             # administrator rights
+  _vt_byte 1289 1             # silent installer
+  _vt_byte 1296 1             # silent uninstaller
+}
