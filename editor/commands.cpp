@@ -27,10 +27,7 @@ struct Lookup {
 
 bool Changed() { return project_records_differ(&editor_state.working, &editor_state.saved); }
 
-void Guid(wchar_t* guid) {
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, editor_state.working.project_guid,
-                sizeof editor_state.working.project_guid);
-}
+void Guid(wchar_t* guid) { project_guid_text(editor_state.working, guid); }
 
 // The leading decimal digits of a text (spaces skipped first), at most max.
 int LeadingNumber(const wchar_t* text, int max) {

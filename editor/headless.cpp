@@ -6,10 +6,8 @@
 // It works beside a running editor: it takes no mutex, keeps its own work
 // folder, and changes the project list only to record a successful build
 // of a project the list holds.
-#include <string.h>
-
-#include "common/file.h"
 #include "common/message.h"
+#include "common/status.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
 #include "editor/editor_text.h"
@@ -17,7 +15,6 @@
 #include "editor/project_build.h"
 #include "editor/project_file.h"
 #include "editor/resource.h"
-#include "package/package.h"
 
 namespace {
 
@@ -30,8 +27,6 @@ enum {
   EXIT_SIGNING = 5,    // signing failed
   EXIT_VERIFY = 6      // the package written does not read back as built
 };
-
-const wchar_t kDocumentName[] = L"instbase.ini";
 
 // Where the lines go: the output handle the program was given (a file or a
 // pipe), else the console of the program that started it.
@@ -95,27 +90,6 @@ bool Override(char (&field)[N], const wchar_t* text) {
   return !text || text_to_field(field, N, text);
 }
 
-bool ModuleUsable(const ProjectRecord& record) {
-  wchar_t path[VT_PATH_CAP];
-  DWORD size = 0, error = 0;
-  return field_to_text(path, VT_PATH_CAP, record.module_path, sizeof record.module_path) &&
-         path[0] && query_file_size(path, &size, &error) == ST_OK && size > 0;
-}
-
-// The project folder and its base document, made as the build button
-// would, so that a project from another machine builds here too.
-void ProjectFolderPrepare(const ProjectRecord& record) {
-  wchar_t guid[PROJECT_GUID_LENGTH + 1], folder[VT_PATH_CAP], source[VT_PATH_CAP],
-      target[VT_PATH_CAP];
-  DWORD error = 0;
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, record.project_guid, sizeof record.project_guid);
-  if (!editor_project_folder(guid, folder)) return;
-  DirCreate(folder, &error);
-  if (editor_base_path(kDocumentName, source) &&
-      TextFormat(target, VT_PATH_CAP, L"%s\\%s", folder, kDocumentName) >= 0)
-    CopyFileW(source, target, TRUE);
-}
-
 int ExitOfStep(PackageStep step) {
   if (step == PACKAGE_STEP_SIGN) return EXIT_SIGNING;
   if (step == PACKAGE_STEP_VERIFY) return EXIT_VERIFY;
@@ -127,7 +101,7 @@ void BuildRecord(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
   ProjectEntry entry;
   DWORD error = 0;
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, record.project_guid, sizeof record.project_guid);
+  project_guid_text(record, guid);
   if (find_project_entry(guid, &entry, &error) != LIST_OK) return;
   int count = 0;
   for (int i = 0; i < 6 && entry.build_count[i] >= L'0' && entry.build_count[i] <= L'9'; ++i)
@@ -185,10 +159,10 @@ int headless_main(int argc, wchar_t** argv) {
     LineId(IDS_HEADLESS_USAGE);
     return Finish(EXIT_ARGUMENTS);
   }
-  if (int failed = form_build_check(record, true, ModuleUsable(record))) {
+  if (int failed = form_build_check(record, true, project_module_usable(record))) {
     LineId(failed);
     return Finish(EXIT_INVALID);
   }
-  ProjectFolderPrepare(record);
+  project_folder_prepare(record);
   return Finish(Build(&job));
 }

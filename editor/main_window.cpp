@@ -108,7 +108,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
   switch (message) {
     case WM_INITDIALOG:
       MainInit(dialog);
-      return FALSE;  // the focus stays where the form put it
+      return TRUE;  // the focus goes to the project name
     case WM_COMMAND:
       MainCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;

@@ -2,12 +2,15 @@
 // the texts of its outcome.
 #include "editor/project_build.h"
 
+#include "common/file.h"
 #include "common/message.h"
 #include "editor/editor_state.h"
 #include "editor/editor_text.h"
 #include "editor/project_document.h"
+#include "editor/project_file.h"
 #include "editor/project_list.h"
 #include "editor/resource.h"
+#include "package/package.h"
 
 namespace {
 
@@ -36,7 +39,7 @@ struct Paths {
 void PathsMake(ProjectBuildJob* job, Paths* p) {
   const ProjectRecord& r = job->record;
   wchar_t guid[PROJECT_GUID_LENGTH + 1], folder[VT_PATH_CAP], name[VT_PATH_CAP];
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, r.project_guid, sizeof r.project_guid);
+  project_guid_text(r, guid);
   if (!editor_project_folder(guid, p->project_folder)) p->project_folder[0] = 0;
   if (!editor_base_path(kTemplateName, p->template_path)) p->template_path[0] = 0;
   Join(p->base_document, p->project_folder, kDocumentName);
@@ -122,9 +125,27 @@ int project_build_run(ProjectBuildJob* job) {
   return b.status;
 }
 
+bool project_module_usable(const ProjectRecord& record) {
+  wchar_t path[VT_PATH_CAP];
+  DWORD size = 0, error = 0;
+  return field_to_text(path, VT_PATH_CAP, record.module_path, sizeof record.module_path) &&
+         path[0] && query_file_size(path, &size, &error) == ST_OK && size > 0;
+}
+
+void project_folder_prepare(const ProjectRecord& record) {
+  wchar_t guid[PROJECT_GUID_LENGTH + 1], folder[VT_PATH_CAP], source[VT_PATH_CAP],
+      target[VT_PATH_CAP];
+  DWORD error = 0;
+  if (!project_guid_text(record, guid) || !editor_project_folder(guid, folder)) return;
+  DirCreate(folder, &error);
+  if (editor_base_path(kDocumentName, source) &&
+      TextFormat(target, VT_PATH_CAP, L"%s\\%s", folder, kDocumentName) >= 0)
+    CopyFileW(source, target, TRUE);
+}
+
 void project_build_record(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, record.project_guid, sizeof record.project_guid);
+  project_guid_text(record, guid);
   ++editor_state.build_count;
   DWORD error = 0;
   record_project_build(guid, &error);

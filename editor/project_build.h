@@ -31,6 +31,13 @@ struct ProjectBuildJob {
 // status; job->message holds the text to show either way.
 int project_build_run(ProjectBuildJob* job);
 
+// Whether the project's module exists with at least one byte.
+bool project_module_usable(const ProjectRecord& record);
+
+// Makes the project folder and copies the base folder's base document into
+// it unless one is there (an existing one is never overwritten).
+void project_folder_prepare(const ProjectRecord& record);
+
 // Raises the open project's build count by one and records the build in
 // the project master list (when the list holds the project).
 void project_build_record(const ProjectRecord& record);

@@ -38,7 +38,7 @@ void AddTimeout(ProjectKeys* out, const char* section, uint8_t index) {
 void AddNumber(ProjectKeys* out, const char* section, const char* key, const char* format,
                uint32_t number) {
   char text[16];
-  TextFormat(text, sizeof text, format, static_cast<unsigned>(number));
+  TextFormat(text, sizeof text, format, static_cast<int>(number));
   Add(out, section, key, text, sizeof text);
 }
 
@@ -82,7 +82,7 @@ void project_document_keys(const ProjectRecord& record, const PackageModule& mod
   InitKeys(record, out);
   Add(out, CFG_COPY, CFG_FILE_NAME, module.file_name ? module.file_name : "",
       PROJECT_KEY_VALUE_CAP);
-  AddNumber(out, CFG_COPY, CFG_FILE_CRC, "%08X", module.checksum);
-  AddNumber(out, CFG_COPY, CFG_FILE_LEN, "%08u", module.size);
+  AddNumber(out, CFG_COPY, CFG_FILE_CRC, PACKAGE_CHECKSUM_FORMAT, module.checksum);
+  AddNumber(out, CFG_COPY, CFG_FILE_LEN, PACKAGE_LENGTH_FORMAT, module.size);
   UninstallKeys(record, out);
 }

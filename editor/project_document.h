@@ -24,7 +24,7 @@ struct ProjectKeys {
 //                    InstallType, WarningMsg, WarningType, UnInstallRun,
 //                    CopyError, RebootMsg, RebootRun, and UnInstallNot "1"
 //                    when the project registers no uninstaller;
-//   [Vantorel-Copy]  InstFileName, InstFileCRC ("%08X"), InstFileLen ("%08u");
+//   [Vantorel-Copy]  InstFileName, InstFileCRC ("%08X"), InstFileLen ("%08d");
 //   [Vantorel-UnInstall] UnInstallDspName, UnInstallType, WarningMsg,
 //                    WarningType, DeleteError, RebootMsg, RebootRun.
 // Flags are "1" for 1 and "0" otherwise; a time-out is "0" plus its index

@@ -22,9 +22,7 @@ bool FolderExists(const wchar_t* path) {
 // The project folder named by a record's GUID field.
 bool RecordProjectFolder(const ProjectRecord* record, wchar_t* folder) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
-  return field_to_text(guid, PROJECT_GUID_LENGTH + 1, record->project_guid,
-                       sizeof record->project_guid) &&
-         editor_project_folder(guid, folder);
+  return project_guid_text(*record, guid) && editor_project_folder(guid, folder);
 }
 
 // The first length bytes of a field as UTF-16 into a VT_PATH_CAP buffer.
@@ -104,6 +102,11 @@ void LastFolderFiles(LastFolderFile files[3]) {
 
 }  // namespace
 
+bool project_guid_text(const ProjectRecord& record, wchar_t* guid) {
+  return field_to_text(guid, PROJECT_GUID_LENGTH + 1, record.project_guid,
+                       sizeof record.project_guid);
+}
+
 bool new_project_guid(char* field) {
   if (FAILED(CoInitialize(NULL))) return false;
   GUID guid;
@@ -178,7 +181,7 @@ int save_project_file(const wchar_t* path, bool chosen_in_dialog, int* detail,
   wchar_t stamp_text[LIST_STAMP_LENGTH + 1], project_name[VT_PATH_CAP], guid[PROJECT_GUID_LENGTH + 1];
   StampText(&stamp, stamp_text);
   field_to_text(project_name, VT_PATH_CAP, record.project_name, sizeof record.project_name);
-  field_to_text(guid, PROJECT_GUID_LENGTH + 1, record.project_guid, sizeof record.project_guid);
+  project_guid_text(record, guid);
   int file_status = 0;
   int listed = record_project_save(stamp_text, project_name, guid, folder, name, &file_status,
                                    sysError);

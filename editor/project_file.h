@@ -11,6 +11,10 @@
 
 #include "editor/editor_state.h"
 
+// The GUID text of a record (PROJECT_GUID_LENGTH + 1 characters). Returns
+// false, guid empty, when the field holds no text that fits.
+bool project_guid_text(const ProjectRecord& record, wchar_t* guid);
+
 // Draws a new GUID into a 48-byte GUID field. Returns false, leaving the
 // field as it was, when COM cannot be initialised or no GUID is given.
 bool new_project_guid(char* field);

@@ -7,6 +7,7 @@
 #include "common/message.h"
 #include "editor/editor.h"
 #include "editor/editor_text.h"
+#include "editor/project_file.h"
 #include "editor/resource.h"
 #include "editor/signing.h"
 
@@ -45,9 +46,7 @@ char* SettingField(const TextControl& t) { return reinterpret_cast<char*>(&Setti
 // The project's settings file, "codesign.txt" in its project folder.
 bool ProjectSettingsPath(wchar_t* path, wchar_t* folder) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
-  return field_to_text(guid, PROJECT_GUID_LENGTH + 1, editor_state.working.project_guid,
-                       sizeof editor_state.working.project_guid) &&
-         editor_project_folder(guid, folder) &&
+  return project_guid_text(editor_state.working, guid) && editor_project_folder(guid, folder) &&
          TextFormat(path, VT_PATH_CAP, L"%s\\%s", folder, SIGNING_SETTINGS_FILE) >= 0;
 }
 

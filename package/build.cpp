@@ -120,7 +120,7 @@ int PayloadMatches(HANDLE file, const PackageBuild& b, DWORD* sysError) {
   unsigned char buffer[kCopyBlock];
   DWORD got = 0;
   int st = FileSeek(file, b.image_length, sysError);
-  if (st == ST_OK) st = FileRead(file, buffer, 4, &got, sysError);
+  if (st == ST_OK) st = FileRead(file, buffer, PACKAGE_LENGTH_FIELD_SIZE, &got, sysError);
   if (st == ST_SHORT_READ) return Mismatch(sysError);
   if (st != ST_OK) return st;
   if (GetLe32(buffer) != b.module.size) return Mismatch(sysError);
@@ -308,8 +308,8 @@ int StepVerify(Work* w, DWORD* sysError) {
   if (st < 0) return st;
   if (!b.module_path) return size == b.image_length ? ST_OK : Mismatch(sysError);
   // A signed package carries its certificate table after the block.
-  if (size < b.image_length || size - b.image_length < 4 ||
-      size - b.image_length - 4 < b.module.size)
+  if (size < b.image_length || size - b.image_length < PACKAGE_LENGTH_FIELD_SIZE ||
+      size - b.image_length - PACKAGE_LENGTH_FIELD_SIZE < b.module.size)
     return Mismatch(sysError);
   HANDLE file = NULL;
   st = FileOpen(b.output, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError);

@@ -1,5 +1,6 @@
 // Sections and keys of the installer configuration document, the INI text
-// that resource "BINTYPE"/501 of every package carries.
+// that resource "BINTYPE"/501 of every package carries; the resources of a
+// package, and how its numbers are written into the document.
 //
 // The names are narrow literals; the Installer reads them with the wide
 // profile reader through WIDE(), which joins L"" to the literal.
@@ -54,3 +55,19 @@ enum {
   PACKAGE_RES_BANNER = 492,
   PACKAGE_RES_DOCUMENT_LANG = 1024  // LANG_NEUTRAL, SUBLANG_DEFAULT
 };
+
+// How the package's numbers are written into the document: lengths
+// (InstFileLen of both sections) as eight decimal digits, the module's
+// checksum (InstFileCRC) as eight upper-case hexadecimal digits.
+#define PACKAGE_LENGTH_FORMAT "%08d"
+#define PACKAGE_CHECKSUM_FORMAT "%08X"
+
+// InstFileLen of [Vantorel-Init] before the image length is known: the
+// same width as PACKAGE_LENGTH_FORMAT of any image length, so both stores
+// of the document are of one size and the image length measured after the
+// first holds.
+#define PACKAGE_IMAGE_LENGTH_PLACEHOLDER "00000000"
+
+// The payload block's length field: L as four bytes, little-endian, at the
+// image length.
+enum { PACKAGE_LENGTH_FIELD_SIZE = 4 };

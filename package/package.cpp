@@ -382,10 +382,10 @@ int append_payload_block(const wchar_t* package, const wchar_t* module, DWORD* s
       st = ST_OK;
   }
   if (st == ST_OK) {
-    unsigned char field[4];
+    unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
     DWORD put = 0;
     PutLe32(field, length);
-    st = FileWrite(out, field, 4, &put, sysError);
+    st = FileWrite(out, field, PACKAGE_LENGTH_FIELD_SIZE, &put, sysError);
   }
   // Exactly the announced length is copied: a module that shrank while it
   // was copied fails the append instead of leaving a short block.
@@ -486,9 +486,9 @@ int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* t
   }
   if (st == ST_OK) st = SeekTo(in, image_length, sysError);
   if (st == ST_OK) {
-    unsigned char field[4];
+    unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
     DWORD got = 0;
-    st = FileRead(in, field, 4, &got, sysError);
+    st = FileRead(in, field, PACKAGE_LENGTH_FIELD_SIZE, &got, sysError);
     length = GetLe32(field);
   }
   if (st == ST_OK) st = CopyPayload(in, out, length, &copied, &r, sysError);
@@ -497,7 +497,7 @@ int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* t
     // Reopened for reading only, then compared with the package once more,
     // so that the held bytes are the checked ones.
     st = FileOpen(target, &out, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, sysError);
-    if (st >= 0) st = SeekTo(in, image_length + 4, sysError);
+    if (st >= 0) st = SeekTo(in, image_length + PACKAGE_LENGTH_FIELD_SIZE, sysError);
     if (st == ST_OK) st = CompareHeld(out, in, copied, sysError);
     if (st == ST_OK)
       *held = out;

@@ -35,17 +35,6 @@ enum {
   ST_PAYLOAD_CHANGED = -563  // the held target no longer holds the payload
 };
 
-// How the package's numbers are written into the document: lengths
-// (InstFileLen of both sections) as eight decimal digits, the module's
-// checksum (InstFileCRC) as eight upper-case hexadecimal digits.
-#define PACKAGE_LENGTH_FORMAT "%08d"
-#define PACKAGE_CHECKSUM_FORMAT "%08X"
-
-// InstFileLen of [Vantorel-Init] before the image length is known: the
-// same width as PACKAGE_LENGTH_FORMAT of any image length, so both stores
-// of the document are of one size and the image length measured after the
-// first holds.
-#define PACKAGE_IMAGE_LENGTH_PLACEHOLDER "00000000"
 
 // Size of a file found by name (low 32 bits). 0, or -46, -45, -43, -49, -48.
 // A path of 0 or more than 259 characters, or holding a wildcard, gives -48

@@ -206,6 +206,25 @@ class BuildE2E : public ::testing::Test {
     return path;
   }
 
+  // The project typed into the editor's window, silent to install and
+  // uninstall, its package going to the Windows folder, saved as project.
+  void WindowProject(Editor& e, const std::wstring& project) {
+    guid_ = e.Text(IDC_PROJECT_GUID);  // the editor's project
+    e.Type(IDC_PROJECT_NAME, L"Grid");
+    e.Type(IDC_PRODUCT_NAME, L"サンプル グリッド");
+    e.Type(IDC_VERSION_MAJOR, L"2");
+    e.Type(IDC_SETUP_NAME, setup_name_);
+    e.Press(IDC_MODULE_PICK);
+    ASSERT_TRUE(e.ChooseFile(L"QOROCXファイルの選択", Module()));
+    e.Press(IDC_INSTALL_SILENT);
+    e.Press(IDC_UNINSTALL_SILENT);
+    e.Press(IDC_INSTALLER_FOLDER_PICK);
+    ASSERT_TRUE(e.AcceptFolder(WindowsFolder()));
+    e.Command(IDM_SAVE_AS);
+    ASSERT_TRUE(e.ChooseFile(L"プロジェクトファイルの保存", project));
+    ASSERT_TRUE(e.TextIs(IDC_UPDATE_COUNT, L"       1"));
+  }
+
   // Installs a package silently and uninstalls it again, checking what
   // each leaves.
   void InstallAndUninstall(const std::wstring& package) {
@@ -238,20 +257,7 @@ TEST_F(BuildE2E, WindowAndHeadlessBuildTheSamePackageThatInstalls) {
   const std::wstring window_package = WindowsFolder() + L"\\" + setup_name_ + L".exe";
   Editor e(base_);
   ASSERT_TRUE(e.Main());
-  guid_ = e.Text(IDC_PROJECT_GUID);  // the editor's project
-  e.Type(IDC_PROJECT_NAME, L"Grid");
-  e.Type(IDC_PRODUCT_NAME, L"サンプル グリッド");
-  e.Type(IDC_VERSION_MAJOR, L"2");
-  e.Type(IDC_SETUP_NAME, setup_name_);
-  e.Press(IDC_MODULE_PICK);
-  ASSERT_TRUE(e.ChooseFile(L"QOROCXファイルの選択", Module()));
-  e.Press(IDC_INSTALL_SILENT);
-  e.Press(IDC_UNINSTALL_SILENT);
-  e.Press(IDC_INSTALLER_FOLDER_PICK);
-  ASSERT_TRUE(e.AcceptFolder(WindowsFolder()));
-  e.Command(IDM_SAVE_AS);
-  ASSERT_TRUE(e.ChooseFile(L"プロジェクトファイルの保存", project));
-  ASSERT_TRUE(e.TextIs(IDC_UPDATE_COUNT, L"       1"));
+  ASSERT_NO_FATAL_FAILURE(WindowProject(e, project));
 
   for (int built = 1; built <= 2; ++built) {
     e.Press(IDC_BUILD);
@@ -402,4 +408,87 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   InstallAndUninstall(Package());
 }
 
+// Signing set up in the signing dialog as a developer does it, then a
+// build from the window that signs.
+TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
+  // The folder browser finds a folder at once only when it has been there
+  // for a while (a Wine trait): the stand-in goes into the Windows
+  // folder's "temp".
+  const std::wstring tool_folder = WindowsFolder() + L"\\temp";
+  const std::wstring tool = tool_folder + L"\\signtool.exe";
+  ASSERT_TRUE(CopyFileW(Native(VT_SIGNTOOL_EXE).c_str(), tool.c_str(), FALSE));
+  struct Remove {
+    std::wstring folder;
+    ~Remove() {
+      for (const wchar_t* name : {L"signtool.exe", SIGNTOOL_LOG_FILE, SIGNTOOL_OUTPUT_FILE})
+        DeleteFileW((folder + L"\\" + name).c_str());
+    }
+  } remove{tool_folder};
+  const std::wstring certificate = Native(VT_SIGNING_P12);
+  base_.LastFolder(L"EXE_PathS", WindowsFolder());
+  Editor e(base_);
+  ASSERT_TRUE(e.Main());
+  e.Press(IDC_SIGNING);
+  EXPECT_EQ(e.BoxWait().text, L"現行プロジェクトは未保存です。\r\n少なくとも一度は、保存を行って下さい。");
+  e.Answer(e.BoxWait(), IDOK);
+  ASSERT_NO_FATAL_FAILURE(WindowProject(e, base_.Path(L"signed.sip")));
+
+  e.Press(IDC_SIGNING);
+  HWND sign = e.DialogWait(L"コードサイニング証明書の組込み");
+  ASSERT_TRUE(sign);
+  EXPECT_FALSE(UiEnabled(sign, IDC_SIGN_PASSWORD)) << "signing is off";
+  UiPress(sign, IDC_SIGN_ON);
+  for (DWORD start = GetTickCount(); !UiEnabled(sign, IDC_SIGN_PASSWORD) &&
+                                     GetTickCount() - start < 10000;)
+    Sleep(50);
+  EXPECT_TRUE(UiEnabled(sign, IDC_SIGN_TOOL_PICK));
+  EXPECT_FALSE(UiEnabled(sign, IDC_SIGN_TIMESTAMP_URL)) << "no timestamp asked for";
+  const wchar_t* missing[] = {
+      L"コードサイニング証明書の登録を実施する際に使用するツールのパスが未登録です。\r\n\r\nツールのパスを登録して下さい。",
+      L"コードサイニング証明書ファイルの登録が行なわれていません。\r\n\r\n証明書ファイルの登録を行って下さい。",
+      L"コードサイニング証明書ファイルの登録を行う際のパスワードが登録されていません。\r\n\r\nパスワードの登録を行って下さい。"};
+  for (int i = 0; i < 3; ++i) {
+    UiClick(sign, IDOK);
+    Box box = e.BoxWait();
+    EXPECT_EQ(box.caption, L"警告メッセージ");
+    EXPECT_EQ(box.text, missing[i]);
+    e.Answer(box, IDOK);
+    if (i == 0) {
+      UiPress(sign, IDC_SIGN_TOOL_PICK);
+      ASSERT_TRUE(e.AcceptFolder(tool_folder, true));
+    } else if (i == 1) {
+      UiPress(sign, IDC_SIGN_CERTIFICATE_PICK);
+      ASSERT_TRUE(e.ChooseFile(L"コードサイニング証明書ファイルの選択", certificate));
+    }
+  }
+  EXPECT_EQ(UiControlText(sign, IDC_SIGN_TOOL_FOLDER), tool_folder);
+  EXPECT_EQ(UiControlText(sign, IDC_SIGN_CERTIFICATE), certificate);
+  UiSetEditText(sign, IDC_SIGN_PASSWORD, L"pass word");
+  UiSetEditText(sign, IDC_SIGN_DESCRIPTION, L"サンプル グリッド");
+  EXPECT_TRUE(ScreenSave(L"editor_signing", {e.Main(), sign}));
+  UiClick(sign, IDOK);
+  ASSERT_TRUE(UiWindowGoneWait(sign, kEditorWait));
+  const std::string settings = FileRead(ProjectFolder() + L"\\codesign.txt");
+  ASSERT_EQ(settings.size(), sizeof(SigningSettings));
+  const SigningSettings* s = reinterpret_cast<const SigningSettings*>(settings.data());
+  EXPECT_EQ(std::string(s->tool_folder), Cp932(tool_folder));
+  EXPECT_EQ(std::string(s->password), "pass word");
+  EXPECT_EQ(std::string(s->description), Cp932(L"サンプル グリッド"));
+  EXPECT_EQ(s->timestamp, 0);
+
+  e.Command(IDM_SAVE);  // the project now signs its packages
+  EXPECT_EQ(e.BoxWait().text, L"上書き保存しました。");
+  e.Answer(e.BoxWait(), IDOK);
+  e.Press(IDC_BUILD);
+  Box done = e.BoxWait();
+  EXPECT_EQ(done.caption, L"確認メッセージ");
+  e.Answer(done, IDOK);
+  const std::wstring package = WindowsFolder() + L"\\" + setup_name_ + L".exe";
+  std::string report;
+  EXPECT_TRUE(SignatureVerifies(package, Native(VT_SIGNING_CERT_PEM), &report)) << report;
+  e.Command(IDM_EXIT);
+  EXPECT_EQ(e.Wait(), 0);
+}
+
 }  // namespace
+

@@ -150,12 +150,13 @@ bool Editor::ChooseFile(const wchar_t* title, const std::wstring& path) {
          UiWindowGoneWait(dialog, kEditorWait);
 }
 
-bool Editor::AcceptFolder(const std::wstring& folder) {
+bool Editor::AcceptFolder(const std::wstring& folder, bool select) {
   BrowserSearch search = {pid_, nullptr};
   for (DWORD start = GetTickCount(); !search.found && GetTickCount() - start < kEditorWait;
        Sleep(kPollMs))
     EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return false;
+  if (!search.found || (select && !UiFolderBrowserSelect(search.found, folder.c_str())))
+    return false;
   std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
   for (DWORD start = GetTickCount(); GetTickCount() - start < kEditorWait; Sleep(kPollMs))
     if (_wcsicmp(UiTreeSelectionText(search.found).c_str(), name.c_str()) == 0)

@@ -69,8 +69,9 @@ class Editor {
   HWND DialogWait(const wchar_t* caption);
   // Chooses path in the file dialog of that title.
   bool ChooseFile(const wchar_t* title, const std::wstring& path);
-  // Accepts the folder browser once it shows folder selected.
-  bool AcceptFolder(const std::wstring& folder);
+  // Accepts the folder browser once it shows folder selected; with
+  // select, selects it first as a user walking the tree would.
+  bool AcceptFolder(const std::wstring& folder, bool select = false);
 
  private:
   HANDLE process_ = nullptr;

@@ -268,7 +268,7 @@ TEST(EditorWindow, BuildChecksTheProjectInOrder) {
   e.Type(IDC_PRODUCT_NAME, L"Checked Grid");
   e.Type(IDC_VERSION_MAJOR, L"1");
   e.Type(IDC_SETUP_NAME, L"CheckedSetup");
-  e.Press(IDC_BUILD);
+  UiSendKey(e.Main(), VK_F7);  // the build's key
   Answered(e, IDYES);  // a new project is a changed one: from the saved copy
   EXPECT_EQ(Answered(e).text, L"現行プロジェクトは未保存です。\r\n少なくとも一度は、保存を行って下さい。");
   e.Command(IDM_SAVE_AS);

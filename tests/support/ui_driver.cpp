@@ -1,6 +1,7 @@
 // Drives real windows of another thread or another process for the tests.
 #include "tests/support/ui_driver.h"
 
+#include <shlobj.h>
 #include <stdio.h>
 
 #include <atomic>
@@ -217,6 +218,23 @@ std::wstring UiTreeSelectionText(HWND dialog) {
   }
   CloseHandle(process);
   return text;
+}
+
+bool UiFolderBrowserSelect(HWND browser, const wchar_t* path) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(browser, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  SIZE_T bytes = (wcslen(path) + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT, PAGE_READWRITE);
+  DWORD_PTR result = 0;
+  bool ok = remote && WriteProcessMemory(process, remote, path, bytes, NULL) &&
+            SendMessageTimeoutW(browser, BFFM_SETSELECTIONW, TRUE,
+                                reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                kSendTimeoutMs, &result);
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return ok;
 }
 
 std::vector<UiButton> UiPushButtons(HWND dialog) {

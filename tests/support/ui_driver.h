@@ -100,6 +100,11 @@ int UiListSelection(HWND dialog, int id);
 // default button. Returns false when the dialog has no file name field.
 bool UiFileDialogChoose(HWND dialog, const wchar_t* path);
 
+// Selects a folder in a folder browser of another process as a user who
+// walks its tree to it would: the path is handed to the browser in its own
+// process. Returns false when it cannot be handed over.
+bool UiFolderBrowserSelect(HWND browser, const wchar_t* path);
+
 // Posts a key press and release (for example VK_ESCAPE) to the control of
 // the window that has the keyboard focus, or to the window itself.
 bool UiSendKey(HWND window, UINT virtual_key);
