@@ -398,6 +398,44 @@ int DirCreate(const wchar_t* path, DWORD* sysError, DirGrant grant) {
   return status;
 }
 
+bool FileIsReparsePoint(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return !GetFileInformationByHandle(handle, &info) ||
+         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+int DirCreateOwn(const wchar_t* path, HANDLE* handle, DWORD* sysError) {
+  *handle = NULL;
+  size_t length = path ? TextLengthMax(path, VT_PATH_MAX + 1) : 0;
+  if (!PathLengthAccepted(length)) {
+    *sysError = 0;
+    return ST_DIR_BAD_PATH;
+  }
+  SecurityBlock block = {};
+  SECURITY_ATTRIBUTES* attributes = NULL;
+  SecurityBlockBuild(&attributes, &block, SECURITY_GRANT_PRIVATE);
+  BOOL made = FileSys.CreateDirectoryW(path, attributes);
+  *sysError = made ? 0 : GetLastError();
+  SecurityBlockFree(&block);
+  if (!made) return DirErrorStatus(*sysError);
+  // Held without sharing deletion: the folder stays this folder. A link
+  // standing in its place is opened as itself and refused.
+  HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              NULL);
+  if (opened == INVALID_HANDLE_VALUE) {
+    *sysError = GetLastError();
+    return ST_DIR_FAILED;
+  }
+  if (FileIsReparsePoint(opened)) {
+    FileSys.CloseHandle(opened);
+    *sysError = ERROR_REPARSE_TAG_MISMATCH;
+    return ST_DIR_FAILED;
+  }
+  *handle = opened;
+  return ST_OK;
+}
+
 // The pattern buffer is taken to hold VT_PATH_CAP units: a folder whose
 // pattern would not fit in it, and a file whose full name would not fit in
 // a path buffer, are left alone. The buffer holds the caller's pattern

@@ -100,6 +100,17 @@ enum DirGrant {
 int DirCreate(const wchar_t* path, DWORD* sysError,
               DirGrant grant = DIR_GRANT_FULL);
 
+// Creates one new folder that only the user the process runs as,
+// Administrators and SYSTEM may use, and opens it (*handle) so that it can
+// be neither deleted nor renamed while the handle is held. Fails with
+// ST_DIR_EXISTS when anything of that name is there, and with
+// ST_DIR_FAILED (ERROR_REPARSE_TAG_MISMATCH) when what was opened is no
+// plain folder.
+int DirCreateOwn(const wchar_t* path, HANDLE* handle, DWORD* sysError);
+
+// Whether an open file or folder is a link or another reparse point.
+bool FileIsReparsePoint(HANDLE handle);
+
 // Deletes what a folder holds. pattern is a writable buffer holding
 // folder + "\*" with room for the longest path below; the routine reuses it
 // for its recursion. filter is a FILETIME cut-off or, with TREE_EXTENSIONS,

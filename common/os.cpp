@@ -9,7 +9,8 @@ AddAceExFn AddAceExProc = OS_ACE_PROC_UNSET;
 
 namespace {
 
-// Looks up AddAccessAllowedAceEx once. advapi32 is imported by the program,
+// Looks up AddAccessAllowedAceEx once; on Windows NT 4.0 and older, which
+// lack it, the pointer becomes NULL. advapi32 is imported by the program,
 // so it is normally loaded already; otherwise only the system folder's copy
 // is loaded. Without a module the pointer keeps its initial value.
 void AceProcLookUp() {
@@ -44,7 +45,7 @@ int OsIdentify(const char** name) {
     OsCode = OsClassify(version);
   }
 
-  if (OsCode >= OS_VISTA) AceProcLookUp();
+  if (OsProtectionOf(OsCode) == OS_PROTECT_ACCESS_LIST) AceProcLookUp();
   if (name) *name = OsName(OsCode);
   return OsCode;
 }

@@ -54,6 +54,10 @@ int OsClassify(const OsVersion& version) {
   }
 }
 
+OsProtection OsProtectionOf(int code) {
+  return code >= OS_WIN95 && code <= OS_WINME ? OS_PROTECT_NONE : OS_PROTECT_ACCESS_LIST;
+}
+
 const char* OsName(int code) {
   switch (code) {
     case OS_WIN95: return "Windows 95";

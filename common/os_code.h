@@ -41,6 +41,24 @@ int OsClassify(const OsVersion& version);
 // Whether the code is one of the NT family (101-109).
 inline bool OsIsNtFamily(int code) { return code >= OS_NT351 && code <= OS_WIN2008R2; }
 
+// How the folders and registry keys that the programs create are protected
+// on a system. Neither kind is a descriptor without an access list, which
+// would let every local user rewrite what an administrator later runs.
+enum OsProtection {
+  // An access list of the programs' own, with the entry function the
+  // system offers. Where it cannot be made, the object gets the default
+  // security of its parent and the process token.
+  OS_PROTECT_ACCESS_LIST,
+  // No security attributes: the system keeps no access lists, and the
+  // object is created as any other there.
+  OS_PROTECT_NONE
+};
+
+// The protection for a code: none for the Windows 9x family, an access list
+// for the NT family and for a code the table does not know, which is taken
+// for a later NT version (the 9x family ended with Windows ME).
+OsProtection OsProtectionOf(int code);
+
 // The constant name of a code, "Unknown" for 0 and anything unrecognised.
 const char* OsName(int code);
 

@@ -37,6 +37,19 @@ void HeapPut(void* memory) {
 // 1 means not looked up, NULL not found.
 bool AceProcFound() { return reinterpret_cast<UINT_PTR>(AddAceExProc) >= 2; }
 
+// Adds an allow entry that files and subfolders created below inherit.
+// Systems before Windows 2000 have no AddAccessAllowedAceEx: there the
+// entry is added plainly and the inheritance flags are set in its header,
+// which gives the same entry.
+BOOL EntryAdd(PACL acl, DWORD access, PSID sid) {
+  if (AceProcFound()) return AddAceExProc(acl, ACL_REVISION, kInheritFlags, access, sid);
+  if (!AddAccessAllowedAce(acl, ACL_REVISION, access, sid)) return FALSE;
+  ACE_HEADER* header;
+  if (!GetAce(acl, acl->AceCount - 1, reinterpret_cast<void**>(&header))) return FALSE;
+  header->AceFlags = static_cast<BYTE>(kInheritFlags);
+  return TRUE;
+}
+
 BOOL AccountLookUp(const wchar_t* name, PSID sid, DWORD* sidSize, DWORD* domainSize) {
   wchar_t domain[kDomainCap];
   SID_NAME_USE use;
@@ -69,6 +82,36 @@ int SidResolve(const C* name, PSID* sid) {
   return 1;
 }
 
+// The SID of the user the process runs as, copied to the process heap.
+// Returns 0 when it cannot be had.
+int TokenUserSid(PSID* sid) {
+  *sid = NULL;
+  HANDLE token = NULL;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, NULL, 0, &size);
+  TOKEN_USER* user = size ? static_cast<TOKEN_USER*>(HeapGet(size)) : NULL;
+  if (user && GetTokenInformation(token, TokenUser, user, size, &size)) {
+    DWORD length = GetLengthSid(user->User.Sid);
+    PSID copy = HeapGet(length);
+    if (copy && CopySid(length, copy, user->User.Sid))
+      *sid = copy;
+    else
+      HeapPut(copy);
+  }
+  HeapPut(user);
+  CloseHandle(token);
+  return *sid != NULL;
+}
+
+// The SID of a group, or for the private grant, the process's user in the
+// place of Authenticated Users.
+template <typename C>
+int GroupSid(int group, SecurityGrant grant, const C* const* names, PSID* sid) {
+  if (group == SECURITY_GROUP_USERS && grant == SECURITY_GRANT_PRIVATE) return TokenUserSid(sid);
+  return SidResolve(names[group], sid);
+}
+
 // What a group may do in a folder or key.
 DWORD GroupAccess(int group, SecurityGrant grant) {
   // Under the users-read grant Authenticated Users may read and run what
@@ -87,14 +130,6 @@ void AttributesSet(SecurityBlock* block, void* descriptor, BOOL inherit) {
   block->attributes.bInheritHandle = inherit;
 }
 
-// Before Windows Vista, or where the entry function is missing: a
-// descriptor with a NULL access list, which grants everyone full access.
-void FallbackBuild(SecurityBlock* block) {
-  InitializeSecurityDescriptor(&block->inline_descriptor, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&block->inline_descriptor, TRUE, NULL, FALSE);
-  AttributesSet(block, &block->inline_descriptor, TRUE);
-}
-
 // Builds the access list, one allow entry per SID held in order, and the
 // heap descriptor that carries it. On failure nothing is kept.
 bool ListBuild(SecurityBlock* block, const DWORD* access) {
@@ -103,7 +138,7 @@ bool ListBuild(SecurityBlock* block, const DWORD* access) {
   PSECURITY_DESCRIPTOR descriptor = HeapGet(sizeof(SECURITY_DESCRIPTOR));
   bool ok = acl && descriptor && InitializeAcl(acl, size, ACL_REVISION);
   for (int i = 0; ok && i < block->count; ++i)
-    ok = AddAceExProc(acl, ACL_REVISION, kInheritFlags, access[i], block->sids[i]) != FALSE;
+    ok = EntryAdd(acl, access[i], block->sids[i]) != FALSE;
   ok = ok && InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
        SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE);
   if (!ok) {
@@ -117,21 +152,26 @@ bool ListBuild(SecurityBlock* block, const DWORD* access) {
   return true;
 }
 
+// The attributes to hand out, or NULL where the system keeps no access
+// lists.
 template <typename C>
-void BlockBuild(SecurityBlock* block, SecurityGrant grant, const C* const* names) {
-  if (!AceProcFound()) {
-    FallbackBuild(block);
-    return;
-  }
+SECURITY_ATTRIBUTES* BlockBuild(SecurityBlock* block, SecurityGrant grant,
+                                const C* const* names) {
+  if (OsProtectionOf(OsCode) == OS_PROTECT_NONE) return NULL;
   DWORD access[SECURITY_GROUP_COUNT];
   block->count = 0;
   for (int group = 0; group < SECURITY_GROUP_COUNT; ++group) {
     PSID sid;
-    if (!SidResolve(names[group], &sid)) continue;  // left out of the list
+    if (!GroupSid(group, grant, names, &sid)) {
+      // Without its own user a private folder would shut that user out.
+      if (grant == SECURITY_GRANT_PRIVATE) break;
+      continue;  // left out of the list
+    }
     access[block->count] = GroupAccess(group, grant);
     block->sids[block->count++] = sid;
   }
-  if (block->count > 0 && ListBuild(block, access)) return;
+  bool complete = grant != SECURITY_GRANT_PRIVATE || block->count == SECURITY_GROUP_COUNT;
+  if (block->count > 0 && complete && ListBuild(block, access)) return &block->attributes;
   // No group resolved, or the list could not be made: an empty list would
   // lock everyone out, so the object gets the default security that its
   // parent and the process token give it.
@@ -141,21 +181,20 @@ void BlockBuild(SecurityBlock* block, SecurityGrant grant, const C* const* names
   }
   block->count = 0;
   AttributesSet(block, NULL, FALSE);
+  return &block->attributes;
 }
 
 }  // namespace
 
 int SecurityBlockBuild(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                        SecurityGrant grant) {
-  BlockBuild(block, grant, SecurityGroupNames);
-  *attributes = &block->attributes;
+  *attributes = BlockBuild(block, grant, SecurityGroupNames);
   return 1;
 }
 
 int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                         SecurityGrant grant) {
-  BlockBuild(block, grant, SecurityGroupNamesA);
-  *attributes = &block->attributes;
+  *attributes = BlockBuild(block, grant, SecurityGroupNamesA);
   return 1;
 }
 

@@ -3,8 +3,10 @@
 // that order.
 //
 // A SecurityBlock is built just before a create call, handed to it as its
-// SECURITY_ATTRIBUTES and freed right after. Where AddAceExProc was not
-// found (systems before Windows Vista) it carries a NULL access list.
+// SECURITY_ATTRIBUTES and freed right after. It never carries a NULL access
+// list, which would give every local user full control: on the Windows 9x
+// family, which keeps no access lists, the build hands out no attributes at
+// all (a NULL pointer that the create calls accept).
 #pragma once
 
 #include <windows.h>
@@ -13,27 +15,31 @@
 // control.
 enum SecurityGrant {
   SECURITY_GRANT_FULL,       // GENERIC_ALL
-  SECURITY_GRANT_USERS_READ  // GENERIC_READ | GENERIC_EXECUTE
+  SECURITY_GRANT_USERS_READ,  // GENERIC_READ | GENERIC_EXECUTE
+  SECURITY_GRANT_PRIVATE      // no Authenticated Users: the user the process
+                              // runs as gets full control in their place
 };
 
 struct SecurityBlock {
   int count;                      // SIDs held; 0 until built
-  PACL acl;                       // heap access list; NULL in the fallback
+  PACL acl;                       // heap access list; NULL when none was built
   PSID sids[8];                   // heap SIDs; an unresolved group leaves no slot
   SECURITY_ATTRIBUTES attributes; // what the build hands out
-  SECURITY_DESCRIPTOR inline_descriptor;  // used by the fallback
-  PSECURITY_DESCRIPTOR descriptor;        // heap descriptor holding acl
+  PSECURITY_DESCRIPTOR descriptor;  // heap descriptor holding acl
 };
 
 // Builds the block (zero-initialised by the caller) and hands out its
-// attributes. Always returns 1. The narrow form looks the groups up by
-// their ANSI names.
+// attributes: with the three groups' access list where the OS code gets
+// one (OsProtectionOf), with the default security of the parent and the
+// process token where no group resolves or the list cannot be made there,
+// and NULL on the Windows 9x family. Always returns 1. The narrow form
+// looks the groups up by their ANSI names.
 int SecurityBlockBuild(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                        SecurityGrant grant = SECURITY_GRANT_FULL);
 int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                         SecurityGrant grant = SECURITY_GRANT_FULL);
 
-// Frees what the build allocated; does nothing for the fallback.
+// Frees what the build allocated; does nothing where no list was built.
 void SecurityBlockFree(SecurityBlock* block);
 
 // Resolves a group name on the local system into a SID on the process heap.

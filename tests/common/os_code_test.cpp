@@ -68,6 +68,43 @@ TEST(OsName, NamesTheCodes) {
   EXPECT_STREQ(OsName(8), "Unknown");
 }
 
+// No system is left with a descriptor that carries no access list: the 9x
+// family, which keeps no lists, gets no attributes, and every other code a
+// list of its own, the NT systems before Windows Vista included.
+TEST(OsProtectionOf, EveryCode) {
+  const struct {
+    int code;
+    OsProtection protection;
+  } rows[] = {
+      {OS_WIN95, OS_PROTECT_NONE},          {OS_WIN95_SP1, OS_PROTECT_NONE},
+      {OS_WIN95_OSR2, OS_PROTECT_NONE},     {OS_WIN98, OS_PROTECT_NONE},
+      {OS_WIN98_SP1, OS_PROTECT_NONE},      {OS_WIN98_SE, OS_PROTECT_NONE},
+      {OS_WINME, OS_PROTECT_NONE},          {OS_NT351, OS_PROTECT_ACCESS_LIST},
+      {OS_NT40, OS_PROTECT_ACCESS_LIST},    {OS_WIN2000, OS_PROTECT_ACCESS_LIST},
+      {OS_WINXP, OS_PROTECT_ACCESS_LIST},   {OS_WIN2003, OS_PROTECT_ACCESS_LIST},
+      {OS_VISTA, OS_PROTECT_ACCESS_LIST},   {OS_WIN7, OS_PROTECT_ACCESS_LIST},
+      {OS_WIN2008, OS_PROTECT_ACCESS_LIST}, {OS_WIN2008R2, OS_PROTECT_ACCESS_LIST},
+      // Codes the table does not know: a later NT version, never 9x.
+      {OS_UNKNOWN, OS_PROTECT_ACCESS_LIST}, {8, OS_PROTECT_ACCESS_LIST},
+      {100, OS_PROTECT_ACCESS_LIST},        {110, OS_PROTECT_ACCESS_LIST},
+      {-1, OS_PROTECT_ACCESS_LIST},
+  };
+  for (const auto& row : rows) EXPECT_EQ(OsProtectionOf(row.code), row.protection) << row.code;
+}
+
+// Whatever an NT system reports, its classification leads to a list.
+TEST(OsProtectionOf, EveryNtVersionGetsAList) {
+  const OsVersion nt[] = {{2, 3, 10, 528, 0},  {2, 3, 51, 1057, 0}, {2, 4, 0, 1381, 0},
+                          {2, 5, 0, 2195, 1},  {2, 5, 1, 2600, 1},  {2, 5, 2, 3790, 3},
+                          {2, 6, 0, 6002, 1},  {2, 6, 1, 7601, 3},  {2, 6, 2, 9200, 1},
+                          {2, 10, 0, 19045, 1}};
+  for (const OsVersion& v : nt)
+    EXPECT_EQ(OsProtectionOf(OsClassify(v)), OS_PROTECT_ACCESS_LIST) << v.major << "." << v.minor;
+  const OsVersion family9x[] = {{1, 4, 0, 950, 0}, {1, 4, 10, 2222, 0}, {1, 4, 90, 3000, 0}};
+  for (const OsVersion& v : family9x)
+    EXPECT_EQ(OsProtectionOf(OsClassify(v)), OS_PROTECT_NONE) << v.major << "." << v.minor;
+}
+
 TEST(OsMaskAllows, SampleMask) {
   const char* mask = "000-000-011-110";
   for (int code : {OS_WIN2003, OS_VISTA, OS_WIN7, OS_WIN2008, OS_WIN2008R2})
