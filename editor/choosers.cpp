@@ -14,6 +14,7 @@
 #include "editor/editor_text.h"
 #include "editor/form_rules.h"
 #include "editor/resource.h"
+#include "package/package.h"
 #include "package/pe_image.h"
 
 namespace {
@@ -39,13 +40,6 @@ const LCID kJapanese = 1041;
 
 // The module must export this to be unregistered again by its uninstaller.
 const char kUnregisterExport[] = "DllUnregisterServer";
-// The processor the Installer is built for: a module for another one could
-// never be loaded by it.
-#ifdef _WIN64
-const uint16_t kMachine = 0x8664;
-#else
-const uint16_t kMachine = 0x14C;
-#endif
 
 // Where file dialogs start when the path they are given does not exist:
 // the documents folder, then the folder of the last file opened.
@@ -119,29 +113,6 @@ bool FileDialogRun(const FileDialog& d, const wchar_t* initial, wchar_t* path) {
   if (!d.save && path_split(path, chosen_folder, VT_PATH_CAP, name, VT_PATH_CAP))
     TextCopy(DefaultFolder, VT_PATH_CAP, chosen_folder);
   return true;
-}
-
-uint32_t ModuleRead(void* context, uint32_t offset, void* out, uint32_t count) {
-  HANDLE file = static_cast<HANDLE>(context);
-  DWORD error = 0, got = 0;
-  if (FileSeek(file, offset, &error) != ST_OK) return 0;
-  int st = FileRead(file, out, count, &got, &error);
-  return st == ST_OK || st == ST_SHORT_READ ? got : 0;
-}
-
-// Whether path is a module the Installer can register and unregister: a
-// PE image for its processor that exports the unregistration entry. The
-// file is read, never loaded, so none of its code runs in the editor.
-bool ModuleUsable(const wchar_t* path) {
-  HANDLE file = NULL;
-  DWORD error = 0;
-  if (FileOpen(path, &file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-               &error) < 0)
-    return false;
-  PeReader reader{ModuleRead, file};
-  bool usable = pe_module_check(reader, kMachine, kUnregisterExport) == PE_MODULE_OK;
-  CloseHandle(file);
-  return usable;
 }
 
 // Stores a chosen path into a record field and shows it. Returns false,
@@ -224,7 +195,8 @@ void choose_module() {
     TextCopy(initial, VT_PATH_CAP, current);
   FileDialog d{editor.main, kModuleTitle, kModuleFilter, NULL, kOpenFlags, kOpenBuffer, false};
   if (!FileDialogRun(d, initial, path)) return;
-  if (!ModuleUsable(path) || !FieldStore(IDC_MODULE_PATH, path)) {
+  if (module_check_file(path, kUnregisterExport) != PE_MODULE_OK ||
+      !FieldStore(IDC_MODULE_PATH, path)) {
     message_show(IDS_NOT_A_MODULE, CAPTION_WARNING, MB_OK | MB_ICONEXCLAMATION);
     return;
   }

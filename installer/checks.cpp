@@ -1,5 +1,6 @@
 // The environment checks of an install run: the OS mask, the administrator
 // rights, the names the package gives, and the payload with its checksum.
+#include "common/file.h"
 #include "common/message.h"
 #include "common/os_code.h"
 #include "installer/installer.h"
@@ -29,14 +30,29 @@ bool PackageNamesValid() {
   return Settings.no_uninstall_registration || guid_is_braced(Settings.guid);
 }
 
-// The payload extracted to the temporary module and held there against
-// writers. Returns 0, 23 or 24 with the extraction's status and error.
+// The payload extracted from the held package to the temporary module,
+// which stays open, shared with readers only, from its creation to the end
+// of the run: the bytes installed are the bytes checked here. Returns 0, 23
+// or 24 with the extraction's status and error.
 int PayloadCheck(int* extract_status, DWORD* error) {
   uint32_t checksum = 0;
-  *extract_status = extract_payload(Settings.own_path, Settings.image_length,
-                                    Settings.module_temp_path, &checksum, error,
-                                    &Settings.module_held);
-  if (*extract_status < 0) return RUN_EXTRACT_FAILED;
+  *error = 0;
+  if (!Settings.package_held) {
+    *extract_status = ST_OPEN_FAILED;
+    *error = ERROR_SHARING_VIOLATION;
+    return RUN_EXTRACT_FAILED;
+  }
+  HANDLE module = NULL;
+  *extract_status = temp_file_create(Settings.module_temp_path, &module,
+                                     GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, error);
+  if (*extract_status >= 0)
+    *extract_status = extract_payload_into(Settings.package_held, Settings.image_length, module,
+                                           &checksum, error);
+  if (*extract_status < 0) {
+    if (module) CloseHandle(module);
+    return RUN_EXTRACT_FAILED;
+  }
+  Settings.module_held = module;
   if (checksum != Settings.expected_checksum) return RUN_INTEGRITY;
   return RUN_OK;
 }
@@ -56,10 +72,10 @@ int ChecksRun(int* extract_status, DWORD* error) {
 }  // namespace
 
 int environment_checks() {
-  // Uninstall mode examines nothing but the GUID that will name the key and
-  // the folder to remove: without a valid one nothing is removed.
+  // Uninstall mode examines the names it removes by: the GUID that names the
+  // key, which must be this product's, and a plain name of the module.
   if (Settings.uninstall_mode)
-    return guid_is_braced(Settings.guid) ? RUN_OK : RUN_BAD_UNINSTALL_GUID;
+    return uninstall_check(Settings.guid, Settings.document_guid, Settings.file_name);
 
   int extract_status = 0;
   DWORD error = 0;

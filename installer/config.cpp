@@ -40,6 +40,7 @@ const wchar_t kUninstall[] = WIDE(CFG_UNINSTALL);
 void read_configuration() {
   InstallerSettings& s = Settings;
   ConfigRead(kInit, WIDE(CFG_INSTALL_GUID), s.guid, SETTINGS_TEXT_CAP);
+  TextCopy(s.document_guid, SETTINGS_TEXT_CAP, s.guid);
   ConfigRead(kInit, WIDE(CFG_PGM_NAME), s.program_name, SETTINGS_TEXT_CAP);
   ConfigRead(kInit, WIDE(CFG_GUI_CO_NAME), s.company_name, SETTINGS_TEXT_CAP);
   s.admin_required = ConfigFlag(kInit, WIDE(CFG_ADMINISTRATOR), 128);

@@ -15,6 +15,18 @@
 // program name). Returns the run status, the process's exit code.
 int installer_run(HINSTANCE instance, const wchar_t* command_line);
 
+// Creates a new file of the run's temporary folder and opens it with
+// access and share: never an existing file (ST_FILE_EXISTS) and never a
+// link or other reparse point (ST_OPEN_FAILED with
+// ERROR_REPARSE_TAG_MISMATCH).
+int temp_file_create(const wchar_t* path, HANDLE* file, DWORD access, DWORD share,
+                     DWORD* error);
+
+// Finds the Program Files folder into Settings.program_files_folder, once:
+// the shell's location, or the registry's when the shell has none. Left
+// empty when neither knows it.
+void program_files_find();
+
 // Reads the configuration document at Settings.document_path into the
 // settings record.
 void read_configuration();
@@ -43,29 +55,29 @@ void run_operation(bool direct);
 unsigned __stdcall run_operation_thread(void* unused);
 
 // Starts the registration program on the module in the system folder and
-// waits for it to end. Returns 1 when it was started, 0 when the module
-// cannot be loaded or lacks the entry point (or the program did not start).
+// waits for it to end. Returns 1 when it was started, 0 when the module is
+// no image for this processor or lacks the entry point (or the program did
+// not start).
 int register_module(const wchar_t* path, bool register_it);
 
 // Writes the uninstall registry entry. Returns 0.
 int write_uninstall_entry();
 
-// Copies the first image_length bytes of the package to the uninstaller
-// program. 0 success, 2 package not opened, 3 uninstaller not created,
-// 4 read failed, 5 write failed, or the status of the last write after a
-// short read.
-int copy_uninstaller();
+// Copies the first image_length bytes of the held package to the
+// uninstaller program at path (created or truncated) and checks that the
+// file then holds exactly them. Returns 0, or a status of the file layer
+// with the system's error (ERROR_CRC when the file holds other bytes).
+int copy_uninstaller(const wchar_t* path, DWORD* error);
 
 // Restarts the system. Returns 1 when the system accepted the restart.
 int restart_system();
 
 // Registry routines under HKEY_LOCAL_MACHINE (registry.cpp).
 
-// Creates or opens key_path and sets one REG_SZ value (no value when name
-// is NULL). A key created here gives "Authenticated Users" read access
-// only. Failures are not reported.
-void set_registry_value(const wchar_t* name, const wchar_t* key_path,
-                        const wchar_t* data, DWORD byte_count);
+// Creates or opens key_path once and sets count REG_SZ values. A key
+// created here gives "Authenticated Users" read access only. Failures are
+// not reported.
+void set_registry_values(const wchar_t* key_path, const RegistryRow* rows, int count);
 
 // Deletes key_path with its subkeys. Failures are not reported.
 void delete_registry_key(const wchar_t* key_path);

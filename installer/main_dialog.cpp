@@ -55,21 +55,22 @@ void FontsDelete() {
 }
 
 // The module's file version, "%d.%d.%d.%d", into text of cap characters:
-// of the extracted module in install mode, of the installed one in
-// uninstall mode. kVersionUnknown when it has no version information.
+// of the extracted module in install mode (read from its held bytes), of
+// the installed one in uninstall mode. kVersionUnknown when it has no
+// version information.
 void ModuleVersionText(wchar_t* text, size_t cap) {
-  wchar_t installed[VT_PATH_CAP];
-  const wchar_t* path = Settings.module_temp_path;
-  if (Settings.uninstall_mode) {
-    if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
-                            Settings.file_name) < 0)
-      installed[0] = 0;
-    path = installed;
-  }
   int a = 0, b = 0, c = 0, d = 0;
   DWORD error = 0;
-  if (!path[0] || read_version_parts(path, &a, &b, &c, &d, &error) != ST_OK ||
-      TextFormat(text, cap, L"%d.%d.%d.%d", a, b, c, d) < 0)
+  int st = ST_VER_NO_FILE;
+  if (Settings.uninstall_mode) {
+    wchar_t installed[VT_PATH_CAP];
+    if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
+                            Settings.file_name) >= 0)
+      st = read_version_parts(installed, &a, &b, &c, &d, &error);
+  } else if (Settings.module_held) {
+    st = read_version_parts_held(Settings.module_held, &a, &b, &c, &d, &error);
+  }
+  if (st != ST_OK || TextFormat(text, cap, L"%d.%d.%d.%d", a, b, c, d) < 0)
     TextCopy(text, cap, kVersionUnknown);
 }
 

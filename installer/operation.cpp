@@ -1,11 +1,14 @@
 // The install and uninstall operations: the module into the system folder
 // (or its replacement at the next restart), its registration, the uninstall
 // folder, entry and program; or the module's removal and the entry's.
+#include <string.h>
+
 #include "common/file.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
 #include "package/config_keys.h"
 #include "package/package.h"
+#include "package/pe_image.h"
 
 namespace {
 
@@ -19,6 +22,7 @@ const DWORD kUninstallerBlock = 40960;
 const DWORD kRegistrationWaitMs = 120000;
 
 const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
+const wchar_t kUninstallerFailed[] = L"アンインストーラの作成に失敗しました。(%d)";
 const wchar_t kDeleteFailed[] = L"指定ファイルの削除に失敗しました。(%d)";
 const wchar_t kRestartLine1[] = L"処理を完了する為にはPCの再起動が必要です。";
 const wchar_t kRestartAsk[] = L"PCのリブートを実行しますか？。";
@@ -40,7 +44,7 @@ bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
   if (FileOpen(path, &target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
                error) < 0)
     return false;
-  bool ok = SetFilePointer(source, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+  bool ok = FileSeek(source, 0, error) == ST_OK;
   uint32_t copied = 0;
   for (bool more = ok; more;) {
     DWORD got = 0, put = 0;
@@ -51,7 +55,7 @@ bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
     more = ok && st == ST_OK;
   }
   uint32_t landed = 0;
-  if (ok && SetFilePointer(target, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+  if (ok && FileSeek(target, 0, error) == ST_OK) {
     for (bool more = true; more;) {
       DWORD got = 0;
       int st = FileRead(target, block, kModuleBlock, &got, error);
@@ -144,18 +148,36 @@ bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
   return true;
 }
 
-// Install mode: the uninstall folder, entry and program.
-void UninstallerRegister() {
-  wchar_t folder[VT_PATH_CAP];
+// Install mode: the uninstall folder and program, and only when the
+// program stands there whole, the entry that starts it. Without a working
+// uninstaller there is no entry (an entry that starts a broken program
+// would leave a product that cannot be removed): what was made is taken
+// away again and the run ends with status 33, the module installed and
+// registered. Returns false then (failure message set).
+bool UninstallerRegister(wchar_t* failure) {
+  program_files_find();
+  wchar_t folder[VT_PATH_CAP], path[VT_PATH_CAP];
+  DWORD error = ERROR_FILENAME_EXCED_RANGE;
+  bool made = false;
   if (compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
-                               Settings.guid) < 0)
-    return;
-  // The uninstaller runs elevated later: users may read and run it, not
-  // replace it.
-  DWORD error = 0;
-  DirCreate(folder, &error, DIR_GRANT_USERS_READ);
-  write_uninstall_entry();
-  copy_uninstaller();
+                               Settings.guid) >= 0 &&
+      compose_uninstaller_path(path, VT_PATH_CAP, folder) >= 0) {
+    // The uninstaller runs elevated later: users may read and run it, not
+    // replace it.
+    DirCreate(folder, &error, DIR_GRANT_USERS_READ);
+    made = copy_uninstaller(path, &error) == ST_OK;
+    if (!made) {
+      DeleteFileW(path);
+      RemoveDirectoryW(folder);
+    }
+  }
+  if (made) {
+    write_uninstall_entry();
+    return true;
+  }
+  Settings.status = RUN_UNINSTALLER_FAILED;
+  FailureFormat(failure, kUninstallerFailed, error);
+  return false;
 }
 
 // Reports the outcome: to the progress dialog in a dialog run, by a popup
@@ -207,7 +229,7 @@ void run_operation(bool direct) {
   } else if (install) {
     if (ModuleInstall(target, failure)) {
       register_module(target, true);
-      if (!Settings.no_uninstall_registration) UninstallerRegister();
+      if (!Settings.no_uninstall_registration) UninstallerRegister(failure);
     }
   } else {
     register_module(target, false);
@@ -222,14 +244,12 @@ unsigned __stdcall run_operation_thread(void*) {
 }
 
 int register_module(const wchar_t* path, bool register_it) {
-  // The module's own imports are looked for beside it, in the system
-  // folder, and never in the package's folder: this also holds where the
-  // system cannot restrict the search of the whole process.
-  HMODULE module = LoadLibraryExW(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (!module) return 0;
-  FARPROC entry = GetProcAddress(module, register_it ? "DllRegisterServer" : "DllUnregisterServer");
-  FreeLibrary(module);
-  if (!entry) return 0;
+  // The entry is judged from the module's export table: loading the module
+  // here would run its start-up code in this process and map all of it, only
+  // for the registration program to load it again.
+  if (module_check_file(path, register_it ? "DllRegisterServer" : "DllUnregisterServer") !=
+      PE_MODULE_OK)
+    return 0;
 
   // The registration program by its full path: a search would find one
   // planted in the package's or the current folder first.
@@ -278,53 +298,58 @@ int write_uninstall_entry() {
                           about,   update,  Settings.user_name, command};
   RegistryRow rows[UNINSTALL_ROWS_MAX];
   int count = uninstall_entry_rows(texts, rows);
-  for (int i = 0; i < count; ++i)
-    set_registry_value(rows[i].name, key, rows[i].text,
-                       static_cast<DWORD>((TextLength(rows[i].text) + 1) * sizeof(wchar_t)));
+  set_registry_values(key, rows, count);
   return 0;
 }
 
-int copy_uninstaller() {
-  unsigned char block[kUninstallerBlock];
-  wchar_t folder[VT_PATH_CAP], path[VT_PATH_CAP];
-  if (compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
-                               Settings.guid) < 0 ||
-      compose_uninstaller_path(path, VT_PATH_CAP, folder) < 0)
-    return 3;
-  DWORD error = 0;
-  HANDLE package = NULL, program = NULL;
-  if (FileOpen(Settings.own_path, &package, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-               OPEN_EXISTING, &error) < 0)
-    return 2;
-  if (FileOpen(path, &program, GENERIC_READ | GENERIC_WRITE,
-               FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS, &error) < 0) {
-    CloseHandle(package);
-    return 3;
+namespace {
+
+// Whether the open file holds exactly the first length bytes of the package.
+bool UninstallerWhole(HANDLE program, DWORD length, DWORD* error) {
+  unsigned char mine[kUninstallerBlock], theirs[kUninstallerBlock];
+  if (FileSeek(program, 0, error) != ST_OK || FileSeek(Settings.package_held, 0, error) != ST_OK)
+    return false;
+  DWORD size = 0;
+  if (FileSizeGet(program, &size, error) != ST_OK || size != length) return false;
+  for (DWORD left = length; left;) {
+    DWORD want = left < kUninstallerBlock ? left : kUninstallerBlock, a = 0, b = 0;
+    if (FileRead(program, mine, want, &a, error) != ST_OK ||
+        FileRead(Settings.package_held, theirs, want, &b, error) != ST_OK ||
+        memcmp(mine, theirs, want) != 0)
+      return false;
+    left -= want;
   }
-  int result = 0;
-  int32_t remaining = Settings.image_length;
-  while (remaining > 0) {
-    DWORD got = 0, put = 0;
-    int st = FileRead(package, block, kUninstallerBlock, &got, &error);
-    if (st != ST_OK && st != ST_SHORT_READ) {
-      result = 4;
-      break;
-    }
-    DWORD part = got < static_cast<DWORD>(remaining) ? got : static_cast<DWORD>(remaining);
-    int written = part ? FileWrite(program, block, part, &put, &error) : ST_OK;
-    if (st == ST_SHORT_READ) {
-      result = written;
-      break;
-    }
-    if (written < 0) {
-      result = 5;
-      break;
-    }
-    remaining -= static_cast<int32_t>(part);
+  return true;
+}
+
+}  // namespace
+
+int copy_uninstaller(const wchar_t* path, DWORD* error) {
+  unsigned char block[kUninstallerBlock];
+  HANDLE package = Settings.package_held, program = NULL;
+  *error = 0;
+  if (!package || Settings.image_length <= 0) {
+    *error = ERROR_INVALID_HANDLE;
+    return ST_OPEN_FAILED;
+  }
+  int st = FileOpen(path, &program, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                    CREATE_ALWAYS, error);
+  if (st < 0) return st;
+  const DWORD length = static_cast<DWORD>(Settings.image_length);
+  st = FileSeek(package, 0, error);
+  for (DWORD left = length; st == ST_OK && left;) {
+    DWORD want = left < kUninstallerBlock ? left : kUninstallerBlock, got = 0;
+    st = FileRead(package, block, want, &got, error);
+    if (st == ST_OK) st = FileWrite(program, block, want, NULL, error);
+    left -= want;
+  }
+  // Checked as it landed: exactly the image, byte for byte.
+  if (st == ST_OK && (!FlushFileBuffers(program) || !UninstallerWhole(program, length, error))) {
+    if (*error == 0) *error = ERROR_CRC;
+    st = ST_WRITE_FAILED;
   }
   CloseHandle(program);
-  CloseHandle(package);
-  return result;
+  return st < 0 ? st : ST_OK;
 }
 
 int restart_system() {

@@ -3,8 +3,7 @@
 #include "common/syslib.h"
 #include "installer/installer.h"
 
-void set_registry_value(const wchar_t* name, const wchar_t* key_path, const wchar_t* data,
-                        DWORD byte_count) {
+void set_registry_values(const wchar_t* key_path, const RegistryRow* rows, int count) {
   // The uninstall entry's UninstallString runs elevated later: users may
   // read the key, not rewrite it.
   SecurityBlock block = {};
@@ -14,8 +13,9 @@ void set_registry_value(const wchar_t* name, const wchar_t* key_path, const wcha
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, NULL, REG_OPTION_NON_VOLATILE,
                       KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, attributes, &key,
                       NULL) == ERROR_SUCCESS) {
-    if (name)
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), byte_count);
+    for (int i = 0; i < count; ++i)
+      RegSetValueExW(key, rows[i].name, 0, REG_SZ, reinterpret_cast<const BYTE*>(rows[i].text),
+                     static_cast<DWORD>((TextLength(rows[i].text) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
   }
   SecurityBlockFree(&block);

@@ -64,6 +64,19 @@ bool guid_is_braced(const wchar_t* text) {
   return true;
 }
 
+int uninstall_check(const wchar_t* command_guid, const wchar_t* document_guid,
+                    const wchar_t* file_name) {
+  if (!guid_is_braced(command_guid) || !document_guid) return RUN_BAD_UNINSTALL_GUID;
+  for (size_t i = 0; i < kGuidLength; ++i) {
+    wchar_t a = command_guid[i], b = document_guid[i];
+    if (a >= L'a' && a <= L'f') a = static_cast<wchar_t>(a - (L'a' - L'A'));
+    if (b >= L'a' && b <= L'f') b = static_cast<wchar_t>(b - (L'a' - L'A'));
+    if (a != b) return RUN_BAD_UNINSTALL_GUID;
+  }
+  if (document_guid[kGuidLength] != 0) return RUN_BAD_UNINSTALL_GUID;
+  return file_name_is_plain(file_name) ? RUN_OK : RUN_INTEGRITY;
+}
+
 bool file_name_is_plain(const wchar_t* name) {
   if (!name || !name[0]) return false;
   if (name[0] == L'.' && (!name[1] || (name[1] == L'.' && !name[2]))) return false;

@@ -21,6 +21,8 @@ enum RunStatus {
                                // something that is not a plain name
   RUN_COPY_FAILED = 31,        // the module could not be installed
   RUN_DELETE_FAILED = 32,      // the module could not be removed
+  RUN_UNINSTALLER_FAILED = 33, // installed and registered, but its uninstaller
+                               // could not be put in place: no uninstall entry
   RUN_BAD_UNINSTALL_GUID = 41, // uninstall command line without a valid GUID
   RUN_MODULE_MISSING = 999     // uninstall found no module; a success
 };
@@ -44,6 +46,14 @@ void command_line_guid(const wchar_t* line, wchar_t* guid, size_t cap);
 // either case and nothing before or after. Only such a GUID may name the
 // uninstall key and folder.
 bool guid_is_braced(const wchar_t* text);
+
+// What an uninstall may remove: RUN_BAD_UNINSTALL_GUID unless the
+// command line's GUID is a braced GUID and, compared without regard to
+// case, the document's InstallGUID (the entry of another product is never
+// removed); RUN_INTEGRITY unless the module's name is a plain file name;
+// otherwise RUN_OK.
+int uninstall_check(const wchar_t* command_guid, const wchar_t* document_guid,
+                    const wchar_t* file_name);
 
 // Whether name is a plain file name that stays inside the folder it is
 // joined to: not empty, not "." or "..", without a path separator, a drive

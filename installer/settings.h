@@ -18,20 +18,29 @@ enum {
 struct InstallerSettings {
   HINSTANCE instance;
   int os_code;
-  wchar_t program_files_folder[VT_PATH_CAP];  // empty when not found
+  wchar_t program_files_folder[VT_PATH_CAP];  // found when first needed; empty
+                                              // when not found
   wchar_t user_name[SETTINGS_TEXT_CAP];
   wchar_t own_path[VT_PATH_CAP];
   wchar_t system_folder[VT_PATH_CAP];
   bool silent_marker;  // fourth part of the own file version is not 0
 
-  // Temporary files: temp_base is made by GetTempFileNameW; the others are
-  // "%s.%s" of it and "Setup.ini", "gif2.gif", "QOR.ocx".
+  // Temporary files: temp_base is the run's own folder in the temporary
+  // folder, held open (temp_held) so that it stays that folder; the others
+  // are "%s\%s" of it and "Setup.ini", "gif2.gif", "QOR.ocx".
   wchar_t temp_base[VT_PATH_CAP];
+  HANDLE temp_held;
   wchar_t document_path[VT_PATH_CAP];
   wchar_t banner_path[VT_PATH_CAP];
   wchar_t module_temp_path[VT_PATH_CAP];
 
+  // The package, the Installer's own file, open from the start of the run
+  // and shared with readers only: nobody can change or replace it while the
+  // run reads its payload and its image. NULL when it could not be opened so.
+  HANDLE package_held;
+
   wchar_t guid[SETTINGS_TEXT_CAP];
+  wchar_t document_guid[SETTINGS_TEXT_CAP];  // InstallGUID of the document
   wchar_t program_name[SETTINGS_TEXT_CAP];
   wchar_t company_name[SETTINGS_TEXT_CAP];
   wchar_t file_name[SETTINGS_TEXT_CAP];

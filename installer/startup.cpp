@@ -12,6 +12,8 @@
 
 namespace {
 
+const int kTempFolderAttempts = 16;
+
 // A "BINTYPE" resource of the running image, by number in any language.
 struct ResourceBytes {
   const void* data;
@@ -31,33 +33,9 @@ ResourceBytes ResourceFind(int id, DWORD* error) {
   return bytes;
 }
 
-// The Program Files folder from the shell, or from the registry when the
-// shell has no such location. Left empty when neither knows it.
-void ProgramFilesFind() {
-  Settings.program_files_folder[0] = 0;
-  if (FAILED(CoInitialize(NULL))) return;
-  IMalloc* allocator = NULL;
-  if (SUCCEEDED(SHGetMalloc(&allocator))) {
-    LPITEMIDLIST location = NULL;
-    wchar_t path[VT_PATH_CAP] = L"";
-    if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAM_FILES, &location)) &&
-        location) {
-      if (!SHGetPathFromIDListW(location, path)) path[0] = 0;
-      allocator->Free(location);
-    }
-    if (!path[0] &&
-        !read_registry_value(sizeof path, L"ProgramFilesDir", path,
-                             L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion"))
-      path[0] = 0;
-    if (TextLength(path) <= VT_PATH_MAX)
-      TextCopy(Settings.program_files_folder, VT_PATH_CAP, path);
-    allocator->Release();
-  }
-  CoUninitialize();
-}
-
-// The user, the running package's path and the system folder. A value that
-// does not fit its buffer stays empty rather than shortened.
+// The user, the running package's path and the system folder, and the
+// package held open. A value that does not fit its buffer stays empty
+// rather than shortened.
 void OwnFactsRead() {
   DWORD size = SETTINGS_TEXT_CAP;
   if (!GetUserNameW(Settings.user_name, &size)) Settings.user_name[0] = 0;
@@ -65,6 +43,13 @@ void OwnFactsRead() {
   if (n == 0 || n > VT_PATH_MAX) Settings.own_path[0] = 0;
   n = GetSystemDirectoryW(Settings.system_folder, VT_PATH_CAP);
   if (n == 0 || n > VT_PATH_MAX) Settings.system_folder[0] = 0;
+  // Read once from here on, through this handle only: a running program
+  // can be renamed and its name given to another file, and the checksum is
+  // no defence against a replacement made to match it.
+  DWORD error = 0;
+  if (!Settings.own_path[0] || FileOpen(Settings.own_path, &Settings.package_held, GENERIC_READ,
+                                        FILE_SHARE_READ, OPEN_EXISTING, &error) < 0)
+    Settings.package_held = NULL;
 }
 
 // The silent marker: the fourth part of the own file version is not 0.
@@ -75,19 +60,32 @@ void SilentMarkerRead() {
       read_version_parts(Settings.own_path, &a, &b, &c, &d, &error) >= 0 && d != 0;
 }
 
-// temp_base, made (and created empty) by the system, and the three names
-// derived from it. A name that cannot be made stays empty.
-void TempNamesMake() {
+// The run's own folder in the temporary folder, temp_base: a name the
+// system makes unique (its empty file taken away at once) becomes a folder
+// that only this user, Administrators and SYSTEM may use, held until the
+// end of the run; the three files are made inside it. Nothing of the run
+// lies where another user could put a link for it to follow. A folder that
+// cannot be made leaves every name empty.
+void TempFolderMake() {
   wchar_t folder[VT_PATH_CAP];
   TempFolderGet(folder);
-  if (!folder[0] || !GetTempFileNameW(folder, L"Qor", 0, Settings.temp_base)) {
+  Settings.temp_base[0] = 0;
+  for (int attempt = 0; folder[0] && attempt < kTempFolderAttempts; ++attempt) {
+    if (!GetTempFileNameW(folder, L"Qor", 0, Settings.temp_base)) break;
+    DeleteFileW(Settings.temp_base);
+    DWORD error = 0;
+    int st = DirCreateOwn(Settings.temp_base, &Settings.temp_held, &error);
+    if (st == ST_OK) break;
     Settings.temp_base[0] = 0;
-    return;
+    if (st != ST_DIR_EXISTS) break;  // taken meanwhile: another name
   }
   const wchar_t* base = Settings.temp_base;
-  TextFormat(Settings.document_path, VT_PATH_CAP, L"%s.%s", base, L"Setup.ini");
-  TextFormat(Settings.banner_path, VT_PATH_CAP, L"%s.%s", base, L"gif2.gif");
-  TextFormat(Settings.module_temp_path, VT_PATH_CAP, L"%s.%s", base, L"QOR.ocx");
+  if (!base[0] ||
+      TextFormat(Settings.document_path, VT_PATH_CAP, L"%s\\%s", base, L"Setup.ini") < 0 ||
+      TextFormat(Settings.banner_path, VT_PATH_CAP, L"%s\\%s", base, L"gif2.gif") < 0 ||
+      TextFormat(Settings.module_temp_path, VT_PATH_CAP, L"%s\\%s", base, L"QOR.ocx") < 0) {
+    Settings.document_path[0] = Settings.banner_path[0] = Settings.module_temp_path[0] = 0;
+  }
 }
 
 // Whether the open file holds exactly bytes.
@@ -124,10 +122,22 @@ int TempHold(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held, DWOR
   return ST_OK;
 }
 
+// Writes a resource's bytes to a new file of the run's folder, which is
+// never an existing file or a link (ST_FILE_EXISTS, or ST_OPEN_FAILED with
+// ERROR_REPARSE_TAG_MISMATCH).
+int TempWrite(const wchar_t* path, const ResourceBytes& bytes, DWORD* error) {
+  HANDLE file = NULL;
+  int st = temp_file_create(path, &file, GENERIC_WRITE, 0, error);
+  if (st < 0) return st;
+  st = FileWrite(file, bytes.data, bytes.size, NULL, error);
+  CloseHandle(file);
+  return st;
+}
+
 // Writes a resource's bytes to a temporary file and holds it (TempHold).
 int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
                   DWORD* error) {
-  int st = FileCreateWrite(path, bytes.size, bytes.data, error);
+  int st = TempWrite(path, bytes, error);
   if (st < 0) return st;
   return TempHold(path, bytes, held, error);
 }
@@ -138,10 +148,10 @@ struct TempHandles {
   HANDLE banner;
 };
 
-// Steps 7 and 8 of start-up: the document and the banner written out, and
-// the banner picture loaded.
-// Returns 0 or a status of 11 to 14 with the system's error in *error.
-int ResourcesWrite(TempHandles* handles, DWORD* error) {
+// The document written out and held. Returns 0 or a status of 11 to 13
+// with the system's error in *error; a banner the package lacks is told
+// here too, whether or not the run shows it.
+int DocumentWrite(TempHandles* handles, DWORD* error) {
   ResourceBytes document = ResourceFind(IDR_DOCUMENT, error);
   if (!document.size) return RUN_NO_DOCUMENT;
   ResourceBytes banner = ResourceFind(IDR_BANNER, error);
@@ -149,13 +159,19 @@ int ResourcesWrite(TempHandles* handles, DWORD* error) {
   *error = 0;
   if (TempWriteHeld(Settings.document_path, document, &handles->document, error) < 0)
     return RUN_DOCUMENT_WRITE;
+  return RUN_OK;
+}
+
+// The banner written out and its picture loaded, for a run that shows the
+// main dialog. Returns 0 or 14.
+int BannerWrite(TempHandles* handles, DWORD* error) {
+  ResourceBytes banner = ResourceFind(IDR_BANNER, error);
   // The banner picture is taken between writing its file and holding it:
   // the system's picture loader opens the file for itself and need not
   // share it with a reader. The check of the held file then ties the
   // loaded picture to the package's bytes; a file that changed stops the
   // run.
-  if (FileCreateWrite(Settings.banner_path, banner.size, banner.data, error) < 0)
-    return RUN_BANNER_WRITE;
+  if (TempWrite(Settings.banner_path, banner, error) < 0) return RUN_BANNER_WRITE;
   load_banner(Settings.banner_path);
   if (TempHold(Settings.banner_path, banner, &handles->banner, error) < 0)
     return RUN_BANNER_WRITE;
@@ -188,28 +204,31 @@ void DeleteMade(const wchar_t* path) {
 int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   Settings.os_code = OsIdentify(NULL);
-  ProgramFilesFind();
   Settings.instance = instance;
   ModuleInstance = instance;
   OwnFactsRead();
   SilentMarkerRead();
-  TempNamesMake();
+  TempFolderMake();
 
   TempHandles handles = {NULL, NULL};
   DWORD error = 0;
-  bool com = SUCCEEDED(CoInitialize(NULL));
-  Settings.status = ResourcesWrite(&handles, &error);
+  bool com = false;
+  Settings.status = DocumentWrite(&handles, &error);
   if (Settings.status == RUN_OK) {
     read_configuration();
     read_command_line(command_line);
     Settings.status = environment_checks();
-    if (Settings.status == RUN_OK) {
-      // A silent run operates at once; any other run shows the main
-      // dialog, which operates on the user's request.
-      if (Settings.silent)
-        run_operation(true);
-      else
-        show_main_dialog();
+  }
+  if (Settings.status == RUN_OK) {
+    // A silent run operates at once and wakes nothing of the window system;
+    // any other run shows the main dialog with its banner, which operates
+    // on the user's request.
+    if (Settings.silent) {
+      run_operation(true);
+    } else {
+      com = SUCCEEDED(CoInitialize(NULL));
+      Settings.status = BannerWrite(&handles, &error);
+      if (Settings.status == RUN_OK) show_main_dialog();
     }
   }
   if (startup_popup_wanted(Settings.status, Settings.silent_marker))
@@ -219,13 +238,44 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   Settings.banner = NULL;
   if (com) CoUninitialize();
   CloseHeld(&Settings.module_held);
+  CloseHeld(&Settings.package_held);
   CloseHeld(&handles.document);
   CloseHeld(&handles.banner);
-  if (Settings.temp_base[0]) {
-    DeleteMade(Settings.temp_base);
-    DeleteMade(Settings.document_path);
-    DeleteMade(Settings.banner_path);
-  }
+  // The extracted module stays in the run's folder; the rest goes, and
+  // with it the folder of a run that extracted nothing.
+  DeleteMade(Settings.document_path);
+  DeleteMade(Settings.banner_path);
+  CloseHeld(&Settings.temp_held);
+  if (Settings.temp_base[0]) RemoveDirectoryW(Settings.temp_base);
   SetErrorMode(previous_mode);
   return Settings.status;
+}
+
+void program_files_find() {
+  if (Settings.program_files_folder[0]) return;
+  // The shell's location, asked without a COM apartment; the registry's
+  // when the shell has none.
+  wchar_t path[VT_PATH_CAP] = L"";
+  LPITEMIDLIST location = NULL;
+  if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAM_FILES, &location)) && location) {
+    if (!SHGetPathFromIDListW(location, path)) path[0] = 0;
+    CoTaskMemFree(location);
+  }
+  if (!path[0] && !read_registry_value(sizeof path, L"ProgramFilesDir", path,
+                                       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion"))
+    path[0] = 0;
+  if (TextLength(path) <= VT_PATH_MAX) TextCopy(Settings.program_files_folder, VT_PATH_CAP, path);
+}
+
+int temp_file_create(const wchar_t* path, HANDLE* file, DWORD access, DWORD share,
+                     DWORD* error) {
+  int st = FileOpen(path, file, access, share, CREATE_NEW, error);
+  if (st < 0) return st;
+  if (FileIsReparsePoint(*file)) {
+    CloseHandle(*file);
+    *file = NULL;
+    *error = ERROR_REPARSE_TAG_MISMATCH;
+    return ST_OPEN_FAILED;
+  }
+  return ST_OK;
 }

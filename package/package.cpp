@@ -13,7 +13,6 @@ namespace {
 
 const DWORD kChecksumBlock = 8192;   // checksum pass
 const DWORD kCopyBlock = 81920;      // payload append and extraction
-const DWORD kCompareBlock = 32768;   // comparing a held target with the package
 const DWORD kHeadBytes = 8192;       // headers and section table of an image
 const DWORD kResourceMax = 16u << 20;  // largest resource section looked into
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -222,34 +221,6 @@ bool FixedPartOffset(HANDLE file, uint16_t language, DWORD* at, unsigned char* f
   return found;
 }
 
-// Compares the first count bytes of the held target (from its start) with
-// the payload in the package (from its current position) and checks that
-// the target ends there.
-int CompareHeld(HANDLE held, HANDLE package, DWORD count, DWORD* sysError) {
-  unsigned char mine[kCompareBlock], theirs[kCompareBlock];
-  int st = SeekTo(held, 0, sysError);
-  for (DWORD left = count; st == ST_OK && left;) {
-    DWORD want = left < kCompareBlock ? left : kCompareBlock, a = 0, b = 0;
-    st = FileRead(held, mine, want, &a, sysError);
-    if (st == ST_OK || st == ST_SHORT_READ) st = FileRead(package, theirs, want, &b, sysError);
-    if (st != ST_OK && st != ST_SHORT_READ) return st;
-    if (a != want || b != want || memcmp(mine, theirs, want) != 0) {
-      *sysError = 0;
-      return ST_PAYLOAD_CHANGED;
-    }
-    st = ST_OK;
-    left -= want;
-  }
-  DWORD size = 0;
-  if (st == ST_OK) st = SizeOf(held, &size, sysError);
-  if (st == ST_OK && size != count) {
-    *sysError = 0;
-    st = ST_PAYLOAD_CHANGED;
-  }
-  if (st == ST_OK) st = SeekTo(held, 0, sysError);
-  return st;
-}
-
 // The payload copy: reads from package (at the start of the payload) and
 // writes the bytes that belong to it, length bytes or, for length 0, all
 // that follow. *copied and *checksum count what was written.
@@ -405,6 +376,29 @@ int append_payload_block(const wchar_t* package, const wchar_t* module, DWORD* s
   return st;
 }
 
+namespace {
+
+uint32_t ModuleRead(void* context, uint32_t offset, void* out, uint32_t count) {
+  HANDLE file = static_cast<HANDLE>(context);
+  DWORD error = 0, got = 0;
+  if (SeekTo(file, offset, &error) != ST_OK) return 0;
+  int st = FileRead(file, out, count, &got, &error);
+  return st == ST_OK || st == ST_SHORT_READ ? got : 0;
+}
+
+}  // namespace
+
+int module_check_file(const wchar_t* path, const char* entry) {
+  HANDLE file = NULL;
+  DWORD error = 0;
+  if (FileOpen(path, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, &error) < 0)
+    return PE_MODULE_NOT_IMAGE;
+  PeReader reader{ModuleRead, file};
+  int judged = pe_module_check(reader, PACKAGE_MACHINE, entry);
+  CloseHandle(file);
+  return judged;
+}
+
 int read_version_parts(const wchar_t* path, int* a, int* b, int* c, int* d, DWORD* sysError) {
   VersionInfo v;
   int st = VersionInfoRead(path, &v, sysError);
@@ -465,15 +459,32 @@ int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d, DWORD* 
   return st;
 }
 
-int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* target,
-                    uint32_t* checksum, DWORD* sysError, HANDLE* held) {
+int extract_payload_into(HANDLE package, DWORD image_length, HANDLE target, uint32_t* checksum,
+                         DWORD* sysError) {
   uint32_t r = 0;
   DWORD copied = 0, length = 0;
+  int st = SeekTo(package, image_length, sysError);
+  if (st == ST_OK) {
+    unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
+    DWORD got = 0;
+    st = FileRead(package, field, PACKAGE_LENGTH_FIELD_SIZE, &got, sysError);
+    length = GetLe32(field);
+  }
+  if (st == ST_OK) st = CopyPayload(package, target, length, &copied, &r, sysError);
+  if (st == ST_OK) st = SeekTo(target, 0, sysError);
+  *checksum = r;
+  return st;
+}
+
+int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* target,
+                    uint32_t* checksum, DWORD* sysError, HANDLE* held) {
   HANDLE in = NULL, out = NULL;
   if (held) *held = NULL;
+  *checksum = 0;
   int st = FileOpen(package, &in, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError);
   // An existing target is emptied first: a longer leftover of the same name
-  // must not keep bytes after the payload.
+  // must not keep bytes after the payload. A held target shares reading
+  // only from the moment it is opened.
   if (st >= 0)
     st = FileOpen(target, &out, GENERIC_READ | GENERIC_WRITE, held ? FILE_SHARE_READ : kShareAll,
                   OPEN_ALWAYS, sysError);
@@ -484,27 +495,28 @@ int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* t
       st = ST_WRITE_FAILED;
     }
   }
-  if (st == ST_OK) st = SeekTo(in, image_length, sysError);
-  if (st == ST_OK) {
-    unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
-    DWORD got = 0;
-    st = FileRead(in, field, PACKAGE_LENGTH_FIELD_SIZE, &got, sysError);
-    length = GetLe32(field);
-  }
-  if (st == ST_OK) st = CopyPayload(in, out, length, &copied, &r, sysError);
-  CloseIf(&out);
-  if (st == ST_OK && held) {
-    // Reopened for reading only, then compared with the package once more,
-    // so that the held bytes are the checked ones.
-    st = FileOpen(target, &out, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, sysError);
-    if (st >= 0) st = SeekTo(in, image_length + PACKAGE_LENGTH_FIELD_SIZE, sysError);
-    if (st == ST_OK) st = CompareHeld(out, in, copied, sysError);
-    if (st == ST_OK)
-      *held = out;
-    else
-      CloseIf(&out);
-  }
+  if (st == ST_OK) st = extract_payload_into(in, image_length, out, checksum, sysError);
+  if (st == ST_OK && held)
+    *held = out;
+  else
+    CloseIf(&out);
   CloseIf(&in);
-  *checksum = r;
   return st;
+}
+
+int read_version_parts_held(HANDLE file, int* a, int* b, int* c, int* d, DWORD* sysError) {
+  DWORD at = 0;
+  unsigned char fixed[VERSION_FIXED_SIZE];
+  *sysError = 0;
+  // The version block of the one language the module carries it in.
+  if (!FixedPartOffset(file, 0, &at, fixed, sysError)) {
+    if (*sysError == 0) *sysError = ERROR_RESOURCE_DATA_NOT_FOUND;
+    return ST_VER_NO_INFO;
+  }
+  DWORD ms = GetLe32(fixed + VERSION_FILE_MS), ls = GetLe32(fixed + VERSION_FILE_LS);
+  *a = HIWORD(ms);
+  *b = LOWORD(ms);
+  *c = HIWORD(ls);
+  *d = LOWORD(ls);
+  return SeekTo(file, 0, sysError);
 }

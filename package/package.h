@@ -32,7 +32,6 @@ enum {
   ST_VER_UPDATE = -6,
   ST_VER_END = -7,
   ST_IMAGE_CHANGED = -562,  // the package's length is no longer the image length
-  ST_PAYLOAD_CHANGED = -563  // the held target no longer holds the payload
 };
 
 
@@ -67,6 +66,21 @@ int check_image_length(const wchar_t* package, DWORD image_length,
 int append_payload_block(const wchar_t* package, const wchar_t* module,
                          DWORD* sysError);
 
+// The processor the programs are built for: the editor and the Installer
+// it packages are built alike, and a module for another processor could
+// never be loaded by the Installer.
+#ifdef _WIN64
+const uint16_t PACKAGE_MACHINE = 0x8664;
+#else
+const uint16_t PACKAGE_MACHINE = 0x14C;
+#endif
+
+// Judges the module file at path by reading its headers and export table
+// (pe_module_check), never by loading it: PE_MODULE_OK when it is an image
+// for PACKAGE_MACHINE that exports entry; otherwise why not, or
+// PE_MODULE_NOT_IMAGE for a file that cannot be opened.
+int module_check_file(const wchar_t* path, const char* entry);
+
 // The four parts a.b.c.d of the fixed file version of an executable.
 int read_version_parts(const wchar_t* path, int* a, int* b, int* c, int* d,
                        DWORD* sysError);
@@ -76,18 +90,23 @@ int read_version_parts(const wchar_t* path, int* a, int* b, int* c, int* d,
 int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d,
                         DWORD* sysError);
 
-// Copies the payload found at image_length of the package to target, which
-// then holds exactly the payload bytes, and returns their checksum in
-// *checksum (also after a failure). When held is given, the target stays
-// open through *held, shared for reading only, so that nobody can change
-// the checked bytes until the caller closes it.
-//
-// The held handle has read access only (a copy of the file, which opens it
-// for reading and shares only reading, still works). The file is reopened
-// for it after writing and its bytes compared once more with the package's
-// payload: ST_PAYLOAD_CHANGED when someone changed them in between. The
-// handle is positioned at the start of the file. *held is NULL after a
-// failure.
+// Copies the payload found at image_length of the open package into the
+// open target (at its position; a new or emptied file), exactly the payload
+// bytes, and returns their checksum in *checksum (also after a failure).
+// The target's file pointer is then at its start.
+int extract_payload_into(HANDLE package, DWORD image_length, HANDLE target, uint32_t* checksum,
+                         DWORD* sysError);
+
+// extract_payload_into with both files named. When held is given, the
+// target stays open through *held for reading and writing, shared with
+// readers only from the moment it was opened, so that nobody else can
+// change the checked bytes until the caller closes it; the handle is at the
+// start of the file. *held is NULL after a failure.
 int extract_payload(const wchar_t* package, DWORD image_length,
                     const wchar_t* target, uint32_t* checksum, DWORD* sysError,
                     HANDLE* held = NULL);
+
+// The four parts of the fixed file version of the open image (the version
+// resource of its one language), read from its bytes. ST_VER_NO_INFO when
+// it carries none. The file pointer is left at the start.
+int read_version_parts_held(HANDLE file, int* a, int* b, int* c, int* d, DWORD* sysError);

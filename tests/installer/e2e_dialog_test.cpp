@@ -100,15 +100,25 @@ void ExpectCentred(HWND main) {
 void ExpectBanner(HWND main) {
   RECT area;
   ASSERT_TRUE(GetClientRect(GetDlgItem(main, 122), &area));
-  HDC screen = GetDC(nullptr);
-  // A point of the 480 by 69 picture, as painted at (2, 0) of the dialog.
-  auto colour = [&](int x, int y) {
-    POINT at = {2 + x * (area.right - 1) / 480, y * area.bottom / 69};
-    ClientToScreen(main, &at);
-    return GetPixel(screen, at.x, at.y);
-  };
-  COLORREF tile = colour(400, 34), top = colour(2, 2), foot = colour(2, 67);
-  ReleaseDC(nullptr, screen);
+  // Other tests' windows may lie over the dialog for a moment: it is raised
+  // above them, and the colours are read again until they show.
+  SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  COLORREF tile = 0, top = 0, foot = 0;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(100)) {
+    HDC screen = GetDC(nullptr);
+    // A point of the 480 by 69 picture, as painted at (2, 0) of the dialog.
+    auto colour = [&](int x, int y) {
+      POINT at = {2 + x * (area.right - 1) / 480, y * area.bottom / 69};
+      ClientToScreen(main, &at);
+      return GetPixel(screen, at.x, at.y);
+    };
+    tile = colour(400, 34), top = colour(2, 2), foot = colour(2, 67);
+    ReleaseDC(nullptr, screen);
+    if (GetBValue(tile) > GetRValue(tile) + 60 && GetRValue(top) > 0xE0 &&
+        GetBValue(foot) > GetRValue(foot) + 60)
+      break;
+  }
+  SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   EXPECT_GT(GetBValue(tile), GetRValue(tile) + 60) << std::hex << tile;
   EXPECT_GT(GetRValue(top), 0xE0) << std::hex << top;
   EXPECT_GT(GetBValue(foot), GetRValue(foot) + 60) << std::hex << foot;
@@ -276,6 +286,45 @@ TEST_F(InstallerDialogs, InstallThenUninstallThroughTheDialogs) {
     EXPECT_FALSE(ModuleRegistered(module_name_));
     EXPECT_FALSE(KeyExists(UninstallKey(guid_)));
   }
+}
+
+// The package is read through the one handle that start-up opened: while
+// the main dialog is open it can be neither changed nor replaced under its
+// name, and what is installed, module and uninstaller, is what was there
+// at the start.
+TEST_F(InstallerDialogs, ThePackageIsHeldFromTheStart) {
+  PackageResult built = BuildInteractive(false);
+  ASSERT_TRUE(built.ok);
+  const std::string original = FileBytes(package_);
+  // Another package of another module, as one made to take this one's place.
+  const std::wstring other = scratch_.file(L"other.exe");
+  const std::wstring other_module = scratch_.file(L"other.ocx");
+  ASSERT_TRUE(FileWriteBytes(other_module, FileBytes(TestComVersionedDll())));
+  ASSERT_TRUE(PackageBuild(other, other_module, Assignments(), false).ok);
+  const std::wstring moved = package_ + L".old";
+  {
+    PackageRun run(Quoted(package_));
+    HWND main = run.Dialog(kMainCaption);
+    ASSERT_NE(main, nullptr);
+    HANDLE writer = CreateFileW(package_.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "nobody may write the package";
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    if (MoveFileW(package_.c_str(), moved.c_str())) {  // where a running program can be renamed
+      ASSERT_TRUE(CopyFileW(other.c_str(), package_.c_str(), FALSE));
+    }
+    ASSERT_TRUE(StartAndWatch(run, main, false, nullptr).seen);
+    Box done = BoxWait(run, kConfirm);
+    ASSERT_NE(done.window, nullptr);
+    EXPECT_EQ(done.text, L"インストールは正常に行えました。");
+    UiClick(done.window, IDOK);
+    EXPECT_EQ(run.Wait(), 0);
+  }
+  EXPECT_EQ(FileBytes(Target()), module_bytes_) << "the module checked at the start";
+  EXPECT_TRUE(FileBytes(Uninstaller()) == original.substr(0, built.image_length))
+      << "the uninstaller from the original image";
+  DeleteFileW(moved.c_str());
 }
 
 // "中止", the Escape key and the close box all ask first; "No" leaves the

@@ -74,6 +74,29 @@ TEST(InstallerGuid, OnlyTheBracedFormNamesAnUninstallEntry) {
   EXPECT_FALSE(guid_is_braced(nullptr));
 }
 
+TEST(InstallerUninstall, RemovesOnlyThisProductsPlainlyNamedModule) {
+  const wchar_t* own = L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}";
+  struct Row {
+    const wchar_t* command_guid;
+    const wchar_t* file_name;
+    int status;
+  } rows[] = {
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", L"grid.ocx", RUN_OK},
+      {L"{6f1c2a3b-0d4e-4f50-8a6b-7c8d9e0f1a2b}", L"grid.ocx", RUN_OK},  // any case
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2C}", L"grid.ocx", RUN_BAD_UNINSTALL_GUID},
+      {L"6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B", L"grid.ocx", RUN_BAD_UNINSTALL_GUID},
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", L"..\\x.dll", RUN_INTEGRITY},
+      {L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", L"", RUN_INTEGRITY},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(uninstall_check(row.command_guid, own, row.file_name), row.status)
+        << row.command_guid << " " << row.file_name;
+  EXPECT_EQ(uninstall_check(own, L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}x", L"grid.ocx"),
+            RUN_BAD_UNINSTALL_GUID)
+      << "a document whose GUID is longer names another product";
+  EXPECT_EQ(uninstall_check(own, L"", L"grid.ocx"), RUN_BAD_UNINSTALL_GUID);
+}
+
 TEST(InstallerFileName, OnlyAPlainNameStaysInTheSystemFolder) {
   struct Row {
     const wchar_t* name;
