@@ -21,20 +21,52 @@ VT_PACKAGES=(
   osslsigncode openssl locales
 )
 
+# Programs the build runs, each with the package that brings it. A package
+# can be recorded as installed with one of its files gone; such a package
+# is installed again.
+VT_PROGRAMS=(
+  i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix
+  i686-w64-mingw32-gcc-posix:gcc-mingw-w64-i686-posix
+  i686-w64-mingw32-ar:binutils-mingw-w64-i686
+  i686-w64-mingw32-windres:binutils-mingw-w64-i686
+  i686-w64-mingw32-dlltool:binutils-mingw-w64-i686
+  x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
+  x86_64-w64-mingw32-gcc-posix:gcc-mingw-w64-x86-64-posix
+  x86_64-w64-mingw32-ar:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-dlltool:binutils-mingw-w64-x86-64
+)
+
 # Installs the packages that are missing (as root, or through sudo).
 vt_install_packages() {
-  local missing=() p
+  local missing=() broken=() p entry
   for p in "${VT_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && { vt_japanese_locale; return; }
-  vt_log "installing ${missing[*]}"
+  if [ ${#missing[@]} -eq 0 ]; then
+    for entry in "${VT_PROGRAMS[@]}"; do
+      command -v "${entry%%:*}" >/dev/null || broken+=("${entry#*:}")
+    done
+  fi
+  if [ ${#missing[@]} -eq 0 ] && [ ${#broken[@]} -eq 0 ]; then
+    vt_japanese_locale
+    return
+  fi
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null && vt_japanese_locale
+  if [ ${#missing[@]} -gt 0 ]; then
+    vt_log "installing ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null || return 1
+  else
+    mapfile -t broken < <(printf '%s\n' "${broken[@]}" | sort -u)
+    vt_log "installing again, a program of theirs is missing: ${broken[*]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      --reinstall "${broken[@]}" >/dev/null || return 1
+  fi
+  vt_japanese_locale
 }
 
 # Generates the ja_JP.UTF-8 locale when it is missing. Wine takes the
