@@ -18,7 +18,7 @@ VT_PACKAGES=(
   cmake make clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
-  osslsigncode openssl locales
+  osslsigncode openssl locales qemu-user-static
 )
 
 # Programs the build runs, each with the package that brings it. A package
@@ -35,6 +35,7 @@ VT_PROGRAMS=(
   x86_64-w64-mingw32-ar:binutils-mingw-w64-x86-64
   x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
   x86_64-w64-mingw32-dlltool:binutils-mingw-w64-x86-64
+  qemu-i386-static:qemu-user-static
 )
 
 # Installs the packages that are missing (as root, or through sudo).
