@@ -14,8 +14,8 @@
 // Exit code 0 when every check passed, 1 otherwise; the first line,
 // "smoke32: driver started", shows that the driver itself ran.
 //
-// Registration is not judged: the registration program may be unable to
-// start where this runs, and the Installer does not examine its outcome.
+// Registration is not judged: the sample module has no registration
+// entries (module.cpp), so no registration program runs.
 #include <windows.h>
 #include <stdio.h>
 
