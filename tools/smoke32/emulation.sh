@@ -33,10 +33,11 @@ s32_log() { printf 'smoke32: %s\n' "$*"; }
 # build, or the server refuses its clients.
 s32_wine_version() { dpkg-query -W -f='${Version}' wine64 2>/dev/null; }
 
-# The first line of both stamps.
+# The first line of both stamps. The tree's folder is part of it: its
+# wine-preloader names the folder, so a cache that was moved is made again.
 s32_stamp_header() {
-  printf 'layout %s wine %s qemu %s\n' "$S32_LAYOUT" "$(s32_wine_version)" \
-    "$(qemu-i386-static --version 2>/dev/null | head -n 1 | awk '{print $3}')"
+  printf 'layout %s wine %s qemu %s at %s\n' "$S32_LAYOUT" "$(s32_wine_version)" \
+    "$(qemu-i386-static --version 2>/dev/null | head -n 1 | awk '{print $3}')" "$S32_TREE"
 }
 
 s32_stamp_valid() {  # s32_stamp_valid FOLDER
