@@ -38,8 +38,8 @@ check "bytes from 96 kept" cmp <(tail -c +97 "$in") <(tail -c +97 "$out")
 fake_dll "$in" 64
 check "a PE header before byte 96 is refused" fails s32_zlib_make "$tree"
 
-# Stamps: a folder is used only with the stamp of this layout, Wine, qemu
-# and place.
+# Stamps: a folder is used only with the stamp of this layout, Wine and
+# qemu, and the tree only in the folder it was made in.
 folder=$scratch/prefix
 mkdir -p "$folder"
 check "no stamp: made again" fails s32_stamp_valid "$folder"
@@ -47,8 +47,13 @@ s32_stamp_header >"$folder/.stamp"
 check "this set-up's stamp: used" s32_stamp_valid "$folder"
 sed -i 's/ wine [^ ]*/ wine 0.0-other/' "$folder/.stamp"
 check "another Wine's stamp: made again" fails s32_stamp_valid "$folder"
-S32_TREE=/elsewhere/tree s32_stamp_header >"$folder/.stamp"
-check "a moved cache's stamp: made again" fails s32_stamp_valid "$folder"
+S32_TREE=$scratch/tree
+mkdir -p "$S32_TREE/usr/lib/wine"
+s32_stamp_header >"$S32_TREE/.stamp"
+printf '#!/bin/sh\nexec qemu-i386-static -L %s "$@"\n' "$S32_TREE" >"$S32_TREE/usr/lib/wine/wine-preloader"
+check "a tree whose preloader names its folder: used" s32_tree_valid
+printf '#!/bin/sh\nexec qemu-i386-static -L %s "$@"\n' /elsewhere/tree >"$S32_TREE/usr/lib/wine/wine-preloader"
+check "a tree moved from another folder: made again" fails s32_tree_valid
 
 echo "$failures checks failed"
 [ "$failures" -eq 0 ]

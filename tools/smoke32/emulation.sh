@@ -33,15 +33,20 @@ s32_log() { printf 'smoke32: %s\n' "$*"; }
 # build, or the server refuses its clients.
 s32_wine_version() { dpkg-query -W -f='${Version}' wine64 2>/dev/null; }
 
-# The first line of both stamps. The tree's folder is part of it: its
-# wine-preloader names the folder, so a cache that was moved is made again.
+# The first line of both stamps.
 s32_stamp_header() {
-  printf 'layout %s wine %s qemu %s at %s\n' "$S32_LAYOUT" "$(s32_wine_version)" \
-    "$(qemu-i386-static --version 2>/dev/null | head -n 1 | awk '{print $3}')" "$S32_TREE"
+  printf 'layout %s wine %s qemu %s\n' "$S32_LAYOUT" "$(s32_wine_version)" \
+    "$(qemu-i386-static --version 2>/dev/null | head -n 1 | awk '{print $3}')"
 }
 
 s32_stamp_valid() {  # s32_stamp_valid FOLDER
   [ -f "$1/.stamp" ] && [ "$(head -n 1 "$1/.stamp")" = "$(s32_stamp_header)" ]
+}
+
+# The tree is used where it was made: its wine-preloader names its folder,
+# so a cache that was moved is made again.
+s32_tree_valid() {
+  s32_stamp_valid "$S32_TREE" && grep -qF -- "-L $S32_TREE " "$S32_TREE/usr/lib/wine/wine-preloader"
 }
 
 # Runs the i386 Wine loader under the emulator with the arguments.
@@ -199,7 +204,7 @@ s32_ready() {
   exec 8>"$S32_CACHE/.lock"
   flock 8
   local ok=0
-  if ! s32_stamp_valid "$S32_TREE"; then s32_tree_make || ok=1; fi
+  if ! s32_tree_valid; then s32_tree_make || ok=1; fi
   if [ $ok -eq 0 ] && ! s32_stamp_valid "$S32_PREFIX"; then s32_prefix_make || ok=1; fi
   flock -u 8
   exec 8>&-
