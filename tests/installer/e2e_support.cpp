@@ -222,7 +222,10 @@ std::map<std::wstring, std::wstring> KeyTexts(const std::wstring& key) {
                       reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS)
       break;
     data[data_size / sizeof(wchar_t)] = 0;
-    texts[name] = type == REG_SZ ? data : L"<not REG_SZ>";
+    if (type == REG_DWORD && data_size == sizeof(DWORD))
+      texts[name] = std::to_wstring(static_cast<DWORD>(data[0]) | static_cast<DWORD>(data[1]) << 16);
+    else
+      texts[name] = type == REG_SZ ? data : L"<not REG_SZ>";
   }
   RegCloseKey(handle);
   return texts;

@@ -84,7 +84,7 @@ void TreeRemove(const std::wstring& folder);
 
 // Registry under HKEY_LOCAL_MACHINE (64-bit view).
 bool KeyExists(const std::wstring& key);
-// Every value of a key by name, REG_SZ texts only.
+// Every value of a key by name: REG_SZ texts, REG_DWORD numbers in decimal.
 std::map<std::wstring, std::wstring> KeyTexts(const std::wstring& key);
 bool ValueExists(const std::wstring& key, const std::wstring& name);
 void KeyRemove(const std::wstring& key);
