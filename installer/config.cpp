@@ -25,6 +25,7 @@ enum ConfigKind : uint8_t {
 
 // Where a value goes: the offset of its field in Settings.
 #define FIELD(member) static_cast<uint16_t>(offsetof(InstallerSettings, member))
+static_assert(sizeof(InstallerSettings) <= 0xFFFF, "every field offset fits 16 bits");
 
 enum ConfigSection : uint8_t { SECTION_INIT, SECTION_COPY, SECTION_UNINSTALL };
 const wchar_t* const kSections[] = {WIDE(CFG_INIT), WIDE(CFG_COPY), WIDE(CFG_UNINSTALL)};
