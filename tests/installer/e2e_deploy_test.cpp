@@ -6,8 +6,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
 class DeployE2E : public InstallerE2E {
  protected:
   // A second product with the same module: its own GUID and package.
@@ -20,8 +18,6 @@ class DeployE2E : public InstallerE2E {
     return Quoted(ProgramFilesFolder() + L"\\HV-Vanto\\" + guid + L"\\hvuninst.exe") +
            L" -UnInstall/" + guid;
   }
-
-  std::string Log(const std::wstring& path) { return FileBytes(path); }
 
   std::wstring other_guid_;
 };
@@ -95,7 +91,7 @@ TEST_F(DeployE2E, TheSilentSwitchShowsNothingAndTheLogTellsEachStep) {
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(ModuleRegistered(module_name_));
 
-  std::string text = Log(log);
+  std::string text = FileBytes(log);
   for (const char* step : {"開始: ", "検査: OS ", "検査: 管理者権限: 合格", "展開: ", "コピー: ",
                            "登録: ", "終了コード 0", "共有カウント: ", "ファイル: ",
                            "レジストリ: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
@@ -109,7 +105,7 @@ TEST_F(DeployE2E, TheSilentSwitchShowsNothingAndTheLogTellsEachStep) {
   EXPECT_EQ(RunProgram(quiet + L" -Log/" + Quoted(log), L"", kRunTimeout), 0);
   EXPECT_FALSE(FileExists(Target()));
   EXPECT_FALSE(KeyExists(UninstallKey(guid_)));
-  text = Log(log);
+  text = FileBytes(log);
   EXPECT_NE(text.find("削除: "), std::string::npos) << text;
   size_t first_end = text.find("終了: 状態 0");
   EXPECT_NE(text.find("終了: 状態 0", first_end + 1), std::string::npos) << "two runs logged";
@@ -125,7 +121,7 @@ TEST_F(DeployE2E, FailuresAreLoggedAndAFailedRegistrationIsNoSuccess) {
   ASSERT_TRUE(FileWriteBytes(package_, bytes));
   std::wstring log = scratch_.file(L"fail_" + tag_ + L".log");
   EXPECT_EQ(RunProgram(Quoted(package_) + L" -Log/" + log, L"", kRunTimeout), 24);
-  std::string text = Log(log);
+  std::string text = FileBytes(log);
   EXPECT_NE(text.find("展開: "), std::string::npos) << text;
   EXPECT_NE(text.find("終了: 状態 24 (パッケージが壊れています)"), std::string::npos) << text;
   ExpectNothingInstalled();
@@ -137,7 +133,7 @@ TEST_F(DeployE2E, FailuresAreLoggedAndAFailedRegistrationIsNoSuccess) {
   ASSERT_TRUE(FileWriteBytes(module_, module_bytes_));
   ASSERT_TRUE(Build().ok);
   EXPECT_EQ(RunProgram(Quoted(package_) + L" -Silent/ -Log/" + log, L"", kRunTimeout), 34);
-  text = Log(log);
+  text = FileBytes(log);
   EXPECT_NE(text.find("終了: 状態 34 (登録に失敗しました)"), std::string::npos) << text;
   EXPECT_FALSE(FileExists(Target())) << "the module this run brought is taken away";
   EXPECT_FALSE(KeyExists(UninstallKey(guid_)));

@@ -73,6 +73,9 @@ void WineVersionSet(const std::wstring& exe_name, const wchar_t* version);
 // false when it was not saved.
 bool ScreenSave(const wchar_t* name, std::initializer_list<HWND> windows);
 
+// Text in double quotes, as a command-line argument.
+std::wstring Quoted(const std::wstring& text);
+
 // Files.
 std::string FileBytes(const std::wstring& path);
 bool FileWriteBytes(const std::wstring& path, const std::string& bytes);
