@@ -3,6 +3,8 @@
 // temporary folder. Every system call goes through FileSys.
 #include "common/file.h"
 
+#include <string.h>
+
 #include "common/file_syscalls.h"
 #include "common/security.h"
 
@@ -188,12 +190,145 @@ int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError) {
   return ST_OK;
 }
 
-// Moves to an absolute offset below 2 GiB.
-int FileSeek(HANDLE file, DWORD offset, DWORD* sysError) {
-  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
-      INVALID_SET_FILE_POINTER)
+namespace {
+
+// SetFilePointer with the high part given, so that offsets up to 4 GiB are
+// taken as unsigned; 0xFFFFFFFF is then a failure only with an error set.
+int SeekFrom(HANDLE file, DWORD offset, DWORD method, DWORD* sysError) {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), &high, method) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
     return SeekFailureStatus(sysError);
   return ST_OK;
+}
+
+// Bytes of the buffer of a copy (whole pages): one block, or the two
+// halves of a comparing copy, the read bytes and those compared.
+const DWORD kCopyBlock = 81920;
+static_assert(kCopyBlock % 8192 == 0, "two halves of whole pages");
+
+// Compares got bytes of block with what follows in the copy's comparison
+// file or buffer. ST_OK or ST_CONTENT_DIFFERS, or the failed read's status.
+int CompareBlock(FileCopy* copy, const unsigned char* block, unsigned char* other, DWORD got,
+                 DWORD* sysError) {
+  if (copy->same_as) {
+    DWORD had = 0;
+    int st = FileRead(copy->same_as, other, got, &had, sysError);
+    if (st < 0 && st != ST_SHORT_READ) return st;
+    if (had != got || memcmp(block, other, got) != 0) {
+      *sysError = ERROR_CRC;
+      return ST_CONTENT_DIFFERS;
+    }
+  }
+  if (copy->expected &&
+      memcmp(block, static_cast<const unsigned char*>(copy->expected) + copy->passed, got) != 0) {
+    *sysError = ERROR_CRC;
+    return ST_CONTENT_DIFFERS;
+  }
+  return ST_OK;
+}
+
+}  // namespace
+
+int FileSeek(HANDLE file, DWORD offset, DWORD* sysError) {
+  return SeekFrom(file, offset, FILE_BEGIN, sysError);
+}
+
+int FileSeekEnd(HANDLE file, DWORD* sysError) { return SeekFrom(file, 0, FILE_END, sysError); }
+
+int FileSetLength(HANDLE file, DWORD length, DWORD* sysError) {
+  int st = FileSeek(file, length, sysError);
+  if (st == ST_OK && !SetEndOfFile(file)) {
+    *sysError = GetLastError();
+    st = *sysError == ERROR_HANDLE_DISK_FULL || *sysError == ERROR_DISK_FULL ? ST_DISK_FULL
+                                                                           : ST_WRITE_FAILED;
+  }
+  return st;
+}
+
+int FileCopyRange(HANDLE source, FileCopy* copy, DWORD* sysError) {
+  unsigned char block[kCopyBlock];
+  const bool comparing = copy->same_as != NULL;
+  const DWORD size = comparing ? kCopyBlock / 2 : kCopyBlock;
+  unsigned char* other = block + size;
+  const bool bounded = copy->length != FILE_COPY_TO_END;
+  copy->passed = 0;
+  for (;;) {
+    DWORD want = size;
+    if (bounded) {
+      if (copy->passed == copy->length) return ST_OK;
+      if (copy->length - copy->passed < want) want = copy->length - copy->passed;
+    }
+    DWORD got = 0;
+    int st = FileRead(source, block, want, &got, sysError);
+    if (st < 0 && st != ST_SHORT_READ) return st;
+    if (got) {
+      int pst = CompareBlock(copy, block, other, got, sysError);
+      if (pst == ST_OK && copy->target) pst = FileWrite(copy->target, block, got, NULL, sysError);
+      if (pst < 0) return pst;
+      if (copy->sum_step) copy->sum = copy->sum_step(copy->sum, block, static_cast<int>(got));
+      copy->passed += got;
+    }
+    if (st == ST_SHORT_READ) {
+      // The end of the source: where the range runs to it, the pass is done.
+      if (!bounded) return ST_OK;
+      *sysError = 0;
+      return ST_SHORT_READ;
+    }
+  }
+}
+
+namespace {
+
+template <typename C>
+bool SearchablePath(const C* path) {
+  if (!path) return false;
+  size_t n = TextLengthMax(path, VT_PATH_CAP);
+  if (n == 0 || n > VT_PATH_MAX) return false;
+  // A wildcard would let the search answer for some other file.
+  for (size_t i = 0; i < n; ++i)
+    if (path[i] == C('*') || path[i] == C('?')) return false;
+  return true;
+}
+
+// Size of the one file a search for exactly its name finds. A folder is no
+// file: it is refused as an open of it would be.
+template <typename C, typename FindData, typename FindFirst>
+int FindSize(const C* path, DWORD* size, DWORD* sysError, FindFirst find_first) {
+  if (!SearchablePath(path)) {
+    *sysError = ERROR_INVALID_NAME;
+    return ST_OPEN_FAILED;
+  }
+  FindData found;
+  HANDLE search = find_first(path, &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    *sysError = GetLastError();
+    return FileSearchErrorStatus(*sysError);
+  }
+  FindClose(search);
+  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *sysError = ERROR_ACCESS_DENIED;
+    return ST_ACCESS_DENIED;
+  }
+  if (found.nFileSizeHigh) {
+    *sysError = ERROR_FILE_TOO_LARGE;
+    return ST_SIZE_FAILED;
+  }
+  *size = found.nFileSizeLow;
+  *sysError = 0;
+  return ST_OK;
+}
+
+}  // namespace
+
+int query_file_size(const wchar_t* path, DWORD* size, DWORD* sysError) {
+  return FindSize<wchar_t, WIN32_FIND_DATAW>(path, size, sysError, FindFirstFileW);
+}
+
+int query_file_size(const char* path, DWORD* size, DWORD* sysError) {
+  return FindSize<char, WIN32_FIND_DATAA>(path, size, sysError, FindFirstFileA);
 }
 
 int SeekFailureStatus(DWORD* sysError) {

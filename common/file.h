@@ -10,6 +10,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stdint.h>
 
 #include "common/file_rules.h"
 #include "common/status.h"
@@ -45,12 +46,56 @@ int FileRead(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead,
 int FileWrite(HANDLE handle, const void* buffer, DWORD count,
               DWORD* bytesWritten, DWORD* sysError);
 
-// Moves the file pointer to an absolute offset below 2 GiB.
+// Moves the file pointer to an absolute offset below 4 GiB.
 int FileSeek(HANDLE file, DWORD offset, DWORD* sysError);
+
+// Moves the file pointer to the end of the file.
+int FileSeekEnd(HANDLE file, DWORD* sysError);
+
+// Cuts or grows an open file to length bytes, leaving the file pointer
+// there. A full disk gives ST_DISK_FULL, another failure ST_WRITE_FAILED.
+int FileSetLength(HANDLE file, DWORD length, DWORD* sysError);
 
 // Size of an open file; a file of 4 GiB or more fails with ST_SIZE_FAILED
 // (ERROR_FILE_TOO_LARGE).
 int FileSizeGet(HANDLE file, DWORD* size, DWORD* sysError);
+
+// Size of the one file a search for exactly its name finds (low 32 bits),
+// without opening it. A path of 0 or more than 259 characters, or holding a
+// wildcard, gives ST_OPEN_FAILED (ERROR_INVALID_NAME) without a search; a
+// folder ST_ACCESS_DENIED (ERROR_ACCESS_DENIED); a file of 4 GiB or more
+// ST_SIZE_FAILED (ERROR_FILE_TOO_LARGE); a failed search the status of
+// FileSearchErrorStatus.
+int query_file_size(const wchar_t* path, DWORD* size, DWORD* sysError);
+int query_file_size(const char* path, DWORD* size, DWORD* sysError);
+
+// Length of a FileCopyRange that runs to the end of its source.
+const DWORD FILE_COPY_TO_END = 0xFFFFFFFFu;
+
+// A running checksum over the bytes a copy passes: folds count bytes into
+// sum and returns the new value.
+typedef uint32_t (*FileSumStep)(uint32_t sum, const void* bytes, int count);
+
+// What one pass of FileCopyRange does with the bytes it reads.
+struct FileCopy {
+  DWORD length;          // bytes to pass, or FILE_COPY_TO_END
+  HANDLE target;         // written at its file pointer; NULL: nothing written
+  HANDLE same_as;        // must hold the same bytes at its file pointer; NULL: none
+  const void* expected;  // the bytes the range must equal; NULL: none
+  FileSumStep sum_step;  // NULL: no checksum
+  uint32_t sum;          // in: the start value; out: over the bytes passed
+  DWORD passed;          // out: the bytes read and handled
+};
+
+// One pass over the bytes that follow source's file pointer, in blocks of a
+// fixed 81,920-byte buffer on the stack: each block is written to the target,
+// compared and added to the checksum as copy asks. Returns 0 after length
+// bytes or, for FILE_COPY_TO_END, at the end of the source;
+// ST_SHORT_READ (system error 0) when the source ended before length
+// bytes, all that came being passed; ST_CONTENT_DIFFERS (ERROR_CRC) when
+// the compared bytes differ or same_as ends first; or the failing read's
+// or write's status.
+int FileCopyRange(HANDLE source, FileCopy* copy, DWORD* sysError);
 
 // Maps the last error after SetFilePointer returned 0xFFFFFFFF.
 int SeekFailureStatus(DWORD* sysError);

@@ -80,6 +80,17 @@ int FileWriteErrorStatus(uint32_t error) {
   return ST_WRITE_FAILED;
 }
 
+int FileSearchErrorStatus(uint32_t error) {
+  switch (error) {
+    case kFileNotFound: return ST_FILE_NOT_FOUND;
+    case kPathNotFound: return ST_PATH_NOT_FOUND;
+    case kAccessDenied: return ST_ACCESS_DENIED;
+    case kSharingViolation:
+    case kLockViolation: return ST_BUSY;
+    default: return ST_OPEN_FAILED;
+  }
+}
+
 int FileShortWriteStatus(uint32_t error) {
   return IsDiskFull(error) ? ST_DISK_FULL : ST_SHORT_WRITE;
 }

@@ -28,6 +28,9 @@ int FileWriteErrorStatus(uint32_t error);
 int FileSeekErrorStatus(uint32_t error);
 int FileSizeErrorStatus(uint32_t error);
 
+// Status of a failed search for a file by name (FindFirstFile).
+int FileSearchErrorStatus(uint32_t error);
+
 // Status of a write call that succeeded but moved fewer bytes than asked;
 // error is the last error read after the call.
 int FileShortWriteStatus(uint32_t error);

@@ -33,12 +33,3 @@ void WarningBoxShow(HWND owner, UINT id, const wchar_t* caption) {
 const wchar_t* MessageTextShared(UINT id) {
   return MessageTextLoad(MessageBuffer, VT_MESSAGE_CAP, id);
 }
-
-int TimeStampMake(TimeStamp* stamp) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return TimeStampFill(stamp, now.wYear, now.wMonth, now.wDay, now.wHour,
-                       now.wMinute, now.wSecond, now.wDayOfWeek)
-             ? 0
-             : -1;
-}

@@ -1,4 +1,4 @@
-// Message texts from the string table and small window helpers.
+// Message texts from the string table and the message boxes.
 //
 // Texts come from the program's string table by number, with "???" for a
 // number that has no text. Message boxes use one of three captions.
@@ -34,44 +34,3 @@ void WarningBoxShow(HWND owner, UINT id, const wchar_t* caption);
 
 // Loads text id into the shared message buffer and returns it.
 const wchar_t* MessageTextShared(UINT id);
-
-// Places a dialog below the main window of the process (on WM_INITDIALOG):
-// centred over it, 180 pixels below its client origin. A dialog stays where
-// it is when MainWindow or the dialog cannot be measured.
-void DialogPlaceBelowMain(HWND dialog);
-
-// The window the placed dialogs and the folder browser centre on, set by
-// the program when its main window opens.
-extern HWND MainWindow;
-
-// Dialog procedures of the save confirmation (ends with 1, 2 or 3) and of
-// the version information box (ends with 1 or 2), both placed below the
-// main window.
-INT_PTR CALLBACK SaveConfirmDialogProc(HWND dialog, UINT message, WPARAM wparam,
-                                       LPARAM lparam);
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam,
-                                 LPARAM lparam);
-
-// Owner and offset that BrowseDialogCallback centres the folder browser on.
-extern HWND BrowseOwner;
-extern POINT BrowseOffset;
-
-// BrowseCallbackProc of the folder selection: preselects the folder passed
-// as its data (none when the data is NULL or empty) and centres the dialog
-// on BrowseOwner's client origin plus BrowseOffset. Returns 0.
-int CALLBACK BrowseDialogCallback(HWND window, UINT message, LPARAM lparam,
-                                  LPARAM data);
-
-// Centres a window on the desktop, keeping its size, and shows it.
-void WindowCentreOnDesktop(HWND window);
-
-// Brings a window of another thread or process to the foreground.
-void WindowBringForward(HWND window);
-
-// The user's documents folder into dest of VT_PATH_CAP characters; "C:\"
-// when the shell cannot be asked.
-void DocumentsFolderGet(wchar_t* dest);
-
-// Fills stamp with the local time. Returns 0, or -1 when the clock stands
-// past the year 9999 (the digits are then all "0").
-int TimeStampMake(TimeStamp* stamp);

@@ -40,6 +40,7 @@ enum {
   ST_SIZE_FAILED = -63,
   ST_INVALID_HANDLE = -64,
   ST_CREATE_FAILED = -67,
+  ST_CONTENT_DIFFERS = -70,  // a compared file holds other bytes (ERROR_CRC)
   ST_DIR_PATH_NOT_FOUND = -128,
   ST_DIR_FAILED = -130,
   ST_DIR_ACCESS_DENIED = -132,

@@ -205,3 +205,31 @@ inline int TextFormat(C* dst, size_t cap, const C* format, ...) {
   va_end(args);
   return n;
 }
+
+// Value of a hexadecimal digit of either case, or -1 for any other
+// character.
+template <typename C>
+inline int TextHexDigit(C c) {
+  if (c >= C('0') && c <= C('9')) return static_cast<int>(c - C('0'));
+  if (c >= C('A') && c <= C('F')) return static_cast<int>(c - C('A')) + 10;
+  if (c >= C('a') && c <= C('f')) return static_cast<int>(c - C('a')) + 10;
+  return -1;
+}
+
+// Characters of a GUID in its braced text form.
+const size_t TEXT_GUID_LENGTH = 38;
+
+// Whether the first TEXT_GUID_LENGTH characters of text have the shape
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits of
+// either case. The caller sees to the length: text must hold that many
+// characters (a terminator before them fails the shape).
+template <typename C>
+inline bool TextGuidShaped(const C* text) {
+  static const char shape[] = "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+  static_assert(sizeof shape == TEXT_GUID_LENGTH + 1, "GUID shape");
+  for (size_t i = 0; i < TEXT_GUID_LENGTH; ++i) {
+    bool ok = shape[i] == 'x' ? TextHexDigit(text[i]) >= 0 : text[i] == C(shape[i]);
+    if (!ok) return false;
+  }
+  return true;
+}

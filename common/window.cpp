@@ -2,9 +2,11 @@
 // two small dialog procedures placed that way, centring the folder browser
 // and a main window, bringing a window forward and the user's documents
 // folder.
-#include "common/message.h"
+#include "common/window.h"
 
 #include <shlobj.h>
+
+#include "common/text.h"
 
 HWND MainWindow;
 HWND BrowseOwner;

@@ -10,6 +10,7 @@
 #include "common/message.h"
 #include "common/os.h"
 #include "common/syslib.h"
+#include "common/window.h"
 #include "editor/editor.h"
 #include "editor/editor_text.h"
 #include "editor/form_rules.h"

@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "common/message.h"
+#include "common/time_stamp.h"
+#include "common/window.h"
 #include "editor/editor.h"
 #include "editor/editor_text.h"
 #include "editor/project_file.h"

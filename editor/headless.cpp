@@ -6,6 +6,7 @@
 // It works beside a running editor: it takes no mutex, keeps its own work
 // folder, and changes the project list only to record a successful build
 // of a project the list holds.
+#include "common/file.h"
 #include "common/message.h"
 #include "common/status.h"
 #include "editor/editor.h"
@@ -63,7 +64,8 @@ void Line(const wchar_t* text) {
   if (n <= 0) return;
   bytes[n - 1] = '\r';
   bytes[n] = '\n';
-  WriteFile(Output, bytes, static_cast<DWORD>(n + 1), &written, NULL);
+  DWORD error = 0;  // a line that cannot be written is lost, not the build
+  FileWrite(Output, bytes, static_cast<DWORD>(n + 1), NULL, &error);
 }
 
 void LineId(UINT id) { Line(MessageTextShared(id)); }

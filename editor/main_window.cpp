@@ -2,6 +2,7 @@
 // commands, the read-only field colours, the recent-projects menu, the
 // keyboard shortcuts and the about box.
 #include "common/message.h"
+#include "common/window.h"
 #include "editor/editor.h"
 #include "editor/resource.h"
 

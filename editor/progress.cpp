@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "common/message.h"
+#include "common/window.h"
 #include "editor/editor.h"
 #include "editor/project_build.h"
 #include "editor/resource.h"

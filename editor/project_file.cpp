@@ -6,6 +6,7 @@
 
 #include "common/file.h"
 #include "common/message.h"
+#include "common/time_stamp.h"
 #include "editor/editor_text.h"
 #include "editor/project_list.h"
 #include "package/package.h"
@@ -128,6 +129,10 @@ int project_file_load(const wchar_t* path, ProjectRecord* record, DWORD* sysErro
   memset(record, 0, sizeof *record);
   if (FileReadAll(path, sizeof *record, record, sysError) != ST_OK) return PROJECT_MSG_INVALID;
   return project_file_check_content(record, sizeof *record);
+}
+
+int project_file_store(const wchar_t* path, const ProjectRecord* record, DWORD* sysError) {
+  return FileReplaceWrite(path, sizeof(ProjectRecord), record, sysError);
 }
 
 int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError) {

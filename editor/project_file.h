@@ -28,6 +28,10 @@ void reset_project_record();
 // Nothing else is looked at or changed.
 int project_file_load(const wchar_t* path, ProjectRecord* record, DWORD* sysError);
 
+// Writes record as the project file at path, replacing an existing file in
+// one step (FileReplaceWrite): 0, or the file layer's status.
+int project_file_store(const wchar_t* path, const ProjectRecord* record, DWORD* sysError);
+
 // Opens the project file at path: its size is 2696 bytes, its name is not
 // empty, its GUID is a GUID text and names an existing project folder. On
 // success both the working record and the saved copy hold it, the

@@ -5,9 +5,9 @@
 #include <string.h>
 
 #include "common/file.h"
-#include "common/file_syscalls.h"
 #include "editor/editor_state.h"
 #include "editor/editor_text.h"
+#include "editor/project_file.h"
 
 namespace {
 
@@ -66,16 +66,10 @@ int MasterOpen(HANDLE* file, bool update, DWORD* sysError) {
 }
 
 // Writes one master record at offset. Returns 0, LIST_SEEK_FAILED or
-// LIST_WRITE_FAILED. The seek goes through the file layer's system-call
-// table like the layer's own calls.
+// LIST_WRITE_FAILED.
 int MasterWrite(HANDLE file, DWORD offset, const MasterRecord* record, DWORD* sysError) {
-  if (FileSys.SetFilePointer(file, static_cast<LONG>(offset), NULL, FILE_BEGIN) ==
-      INVALID_SET_FILE_POINTER) {
-    SeekFailureStatus(sysError);
-    return LIST_SEEK_FAILED;
-  }
-  DWORD written = 0;
-  if (FileWrite(file, record, MASTER_RECORD_SIZE, &written, sysError) != ST_OK)
+  if (FileSeek(file, offset, sysError) != ST_OK) return LIST_SEEK_FAILED;
+  if (FileWrite(file, record, MASTER_RECORD_SIZE, NULL, sysError) != ST_OK)
     return LIST_WRITE_FAILED;
   return 0;
 }
@@ -186,8 +180,7 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
 
   RecentUpdate(&entry);
   DWORD error = 0;
-  int written = FileReplaceWrite(project_path, sizeof(ProjectRecord), &editor_state.working,
-                                 &error);
+  int written = project_file_store(project_path, &editor_state.working, &error);
   if (file_status) *file_status = written;
   if (written < 0) *sysError = error;
   return LIST_OK;

@@ -22,19 +22,9 @@ void project_guid_format(char* field, uint32_t data1, uint16_t data2,
   Cp932FieldCopy(field, sizeof ProjectRecord().project_guid, text);
 }
 
-static bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 bool project_guid_valid(const char* field, size_t size) {
-  static const char shape[] = "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
-  static_assert(sizeof shape == PROJECT_GUID_LENGTH + 1, "GUID shape");
-  if (field_length(field, size) != PROJECT_GUID_LENGTH) return false;
-  for (size_t i = 0; i < PROJECT_GUID_LENGTH; ++i) {
-    bool ok = shape[i] == 'x' ? IsHexDigit(field[i]) : field[i] == shape[i];
-    if (!ok) return false;
-  }
-  return true;
+  static_assert(PROJECT_GUID_LENGTH == TEXT_GUID_LENGTH, "a braced GUID");
+  return field_length(field, size) == PROJECT_GUID_LENGTH && TextGuidShaped(field);
 }
 
 bool project_records_differ(const ProjectRecord* a, const ProjectRecord* b) {

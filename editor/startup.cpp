@@ -8,6 +8,7 @@
 #include "common/message.h"
 #include "common/os.h"
 #include "common/security.h"
+#include "common/window.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
 #include "editor/project_file.h"

@@ -11,9 +11,9 @@ int load_banner(const wchar_t* path) {
   if (FAILED(OleLoadPicturePath(const_cast<LPOLESTR>(path), NULL, 0, 0, IID_IPicture,
                                 &picture)) ||
       !picture)
-    return 2;
+    return BANNER_NONE;
   Settings.banner = static_cast<IPicture*>(picture);
-  return 0;
+  return BANNER_LOADED;
 }
 
 void paint_banner(HDC dc, int width, int height) {

@@ -10,6 +10,9 @@
 
 namespace {
 
+// A check's outcome in the log.
+const wchar_t* const kPassed[] = {L"不合格", L"合格"};
+
 // The popup of a failed check: icon 111, "OK", the status's two-line text
 // with " - (status, error)" of the extraction, a countdown when the
 // configuration gives a timeout.
@@ -50,22 +53,31 @@ int PayloadCheck(int* extract_status, DWORD* error) {
                                            &checksum, error);
   if (*extract_status < 0) {
     if (module) CloseHandle(module);
+    log_line(L"展開失敗: %s (%d, %u)", Settings.module_temp_path, *extract_status,
+             static_cast<unsigned>(*error));
     return RUN_EXTRACT_FAILED;
   }
   Settings.module_held = module;
+  log_line(L"展開: %s (チェックサム %08X, 期待値 %08X)", Settings.module_temp_path, checksum,
+           Settings.expected_checksum);
   if (checksum != Settings.expected_checksum) return RUN_INTEGRITY;
   return RUN_OK;
 }
 
 int ChecksRun(int* extract_status, DWORD* error) {
-  wchar_t mask[VT_PATH_CAP];
-  GetPrivateProfileStringW(WIDE(CFG_INIT), WIDE(CFG_OS_VER), L"", mask, VT_PATH_CAP,
-                           Settings.document_path);
-  if (!OsMaskAllows(mask, Settings.os_code)) return RUN_OS_REFUSED;
+  read_configuration_group(CONFIG_OS_MASK);
+  bool allowed = OsMaskAllows(Settings.os_mask, Settings.os_code);
+  log_line(L"検査: OS %d, 対象 %s: %s", Settings.os_code, Settings.os_mask, kPassed[allowed]);
+  if (!allowed) return RUN_OS_REFUSED;
   // The 9x family allowed by the mask (95 OSR2, 98 SE, ME) has no rights.
-  if (OsIsNtFamily(Settings.os_code) && Settings.admin_required && !is_administrator())
-    return RUN_NOT_ADMIN;
-  if (!PackageNamesValid()) return RUN_INTEGRITY;
+  if (OsIsNtFamily(Settings.os_code) && Settings.admin_required) {
+    bool admin = is_administrator();
+    log_line(L"検査: 管理者権限: %s", kPassed[admin]);
+    if (!admin) return RUN_NOT_ADMIN;
+  }
+  bool names = PackageNamesValid();
+  log_line(L"検査: 名前 %s, %s: %s", Settings.file_name, Settings.guid, kPassed[names]);
+  if (!names) return RUN_INTEGRITY;
   return PayloadCheck(extract_status, error);
 }
 
@@ -74,8 +86,12 @@ int ChecksRun(int* extract_status, DWORD* error) {
 int environment_checks() {
   // Uninstall mode examines the names it removes by: the GUID that names the
   // key, which must be this product's, and a plain name of the module.
-  if (Settings.uninstall_mode)
-    return uninstall_check(Settings.guid, Settings.document_guid, Settings.file_name);
+  if (Settings.uninstall_mode) {
+    int result = uninstall_check(Settings.guid, Settings.document_guid, Settings.file_name);
+    log_line(L"検査: GUID %s, 名前 %s: %s", Settings.guid, Settings.file_name,
+             kPassed[result == RUN_OK]);
+    return result;
+  }
 
   int extract_status = 0;
   DWORD error = 0;

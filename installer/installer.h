@@ -27,6 +27,18 @@ int temp_file_create(const wchar_t* path, HANDLE* file, DWORD access, DWORD shar
 // empty when neither knows it.
 void program_files_find();
 
+// The groups of keys the configuration document is read in.
+enum ConfigGroup {
+  CONFIG_INSTALL,    // every run, at start-up
+  CONFIG_UNINSTALL,  // a run as the uninstaller, after the command line
+  CONFIG_OS_MASK,    // the checks: Settings.os_mask
+  CONFIG_ENTRY       // the uninstall entry's texts: Settings.entry
+};
+
+// Reads the keys of one group from the document into their places in
+// Settings; a missing key reads as an empty value.
+void read_configuration_group(ConfigGroup group);
+
 // Reads the configuration document at Settings.document_path into the
 // settings record.
 void read_configuration();
@@ -55,12 +67,16 @@ void run_operation(bool direct);
 unsigned __stdcall run_operation_thread(void* unused);
 
 // Starts the registration program on the module in the system folder and
-// waits for it to end. Returns 1 when it was started, 0 when the module is
-// no image for this processor or lacks the entry point (or the program did
-// not start).
-int register_module(const wchar_t* path, bool register_it);
+// waits for it to end. Returns REGISTER_STARTED, or REGISTER_NOT_STARTED
+// when the module is no image for this processor or lacks the entry point
+// (or the program did not start).
+// With exit_code, the program's exit code is left there (STILL_ACTIVE when
+// it outlasted the wait); the run is logged.
+enum { REGISTER_NOT_STARTED = 0, REGISTER_STARTED = 1 };
+int register_module(const wchar_t* path, bool register_it, DWORD* exit_code = NULL);
 
-// Writes the uninstall registry entry. Returns 0.
+// Writes the uninstall registry entry. Always returns 0: a value that
+// cannot be written is not reported (set_registry_values).
 int write_uninstall_entry();
 
 // Copies the first image_length bytes of the held package to the
@@ -69,31 +85,50 @@ int write_uninstall_entry();
 // with the system's error (ERROR_CRC when the file holds other bytes).
 int copy_uninstaller(const wchar_t* path, DWORD* error);
 
-// Restarts the system. Returns 1 when the system accepted the restart.
+// Restarts the system. Returns RESTART_ACCEPTED when the system accepted
+// the restart, RESTART_REFUSED when not.
+enum { RESTART_REFUSED = 0, RESTART_ACCEPTED = 1 };
 int restart_system();
 
 // Registry routines under HKEY_LOCAL_MACHINE (registry.cpp).
 
-// Creates or opens key_path once and sets count REG_SZ values. A key
-// created here gives "Authenticated Users" read access only. Failures are
-// not reported.
+// Creates or opens key_path once and sets count values (REG_SZ, or
+// REG_DWORD for a row without text), each logged. A key created here gives
+// "Authenticated Users" read access only. Failures are not reported.
 void set_registry_values(const wchar_t* key_path, const RegistryRow* rows, int count);
+
+// Whether key_path exists.
+bool registry_key_exists(const wchar_t* key_path);
+
+// The shared-module count of the module at path (0 when there is none),
+// and its update: a count of 0 deletes the value. Logged.
+unsigned long shared_count_read(const wchar_t* path);
+void shared_count_write(const wchar_t* path, unsigned long count);
 
 // Deletes key_path with its subkeys. Failures are not reported.
 void delete_registry_key(const wchar_t* key_path);
 
 // Reads a REG_SZ value of key_path (64-bit view) into buffer of capacity
-// bytes, always terminated. 1 read; 0 failed, with the registry error as
-// the thread's last error.
+// bytes, always terminated. REGISTRY_VALUE_READ, or REGISTRY_VALUE_FAILED
+// with the registry error as the thread's last error.
+enum { REGISTRY_VALUE_FAILED = 0, REGISTRY_VALUE_READ = 1 };
 int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
                         const wchar_t* key_path);
+
+// The log of the run, "-Log/<path>" (log.cpp): one line a step in UTF-8,
+// after a time stamp, appended to the file and written at once. A log that
+// cannot be opened is no log; the run goes on without it.
+void log_open(const wchar_t* path);
+void log_line(const wchar_t* format, ...);
+void log_close();
 
 // The warning popup, dialog 405 (popup.cpp).
 
 // Opens the popup modally on the desktop with the icon, lines and buttons
 // that Settings.popup_* hold; with countdown, it answers 2 by itself after
-// Settings.popup_timeout seconds (never when that is 0). Returns 1 ("Yes")
-// or 2 ("No", "OK", the close box, or an expired countdown).
+// Settings.popup_timeout seconds (never when that is 0). Returns
+// IDC_POPUP_YES ("Yes") or IDC_POPUP_NO ("No", "OK", the close box, or an
+// expired countdown).
 int show_warning_popup(bool countdown);
 
 INT_PTR CALLBACK warning_popup_proc(HWND dialog, UINT message, WPARAM wparam,
@@ -107,8 +142,10 @@ void popup_set_lines(const wchar_t* line1, const wchar_t* line2);
 
 // The banner picture (banner.cpp).
 
-// Loads the picture file at path into Settings.banner. Returns 0 when it
-// was loaded, 2 when not (Settings.banner then stays empty).
+// Loads the picture file at path into Settings.banner. Returns
+// BANNER_LOADED, or BANNER_NONE when it was not loaded (Settings.banner then
+// stays empty).
+enum { BANNER_LOADED = 0, BANNER_NONE = 2 };
 int load_banner(const wchar_t* path);
 
 // Draws Settings.banner, when there is one, upright and scaled into the
@@ -134,8 +171,9 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
 // The progress dialog, 402 (progress.cpp).
 
 // Opens the progress dialog modally over owner; it starts the worker
-// thread and closes on the worker's report. Returns 1 when the operation
-// succeeded, 2 when it failed or could not begin (its message was shown,
+// thread and closes on the worker's report. Returns IDC_PROGRESS_DONE when
+// the operation succeeded, IDC_PROGRESS_FAILED when it failed or could not
+// begin (its message was shown,
 // and a run that could not begin has the status of a failed copy or
 // removal).
 INT_PTR show_progress_dialog(HWND owner);

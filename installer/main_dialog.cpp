@@ -3,6 +3,7 @@
 // outcome, "中止" leaves without doing anything.
 #include "common/message.h"
 #include "common/status.h"
+#include "common/window.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
 #include "package/package.h"

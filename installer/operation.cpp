@@ -12,18 +12,13 @@
 
 namespace {
 
-// Block sizes of the module copy and the uninstaller copy. The blocks live
-// on the stack of the copying thread: a static buffer would be stored in
-// the image of every package.
-const DWORD kModuleBlock = 81920;
-const DWORD kUninstallerBlock = 40960;
-
 // How long the registration program may take before the run goes on.
 const DWORD kRegistrationWaitMs = 120000;
 
 const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
 const wchar_t kUninstallerFailed[] = L"アンインストーラの作成に失敗しました。(%d)";
 const wchar_t kDeleteFailed[] = L"指定ファイルの削除に失敗しました。(%d)";
+const wchar_t kRegisterFailed[] = L"指定ファイルの登録に失敗しました。(%d)";
 const wchar_t kRestartLine1[] = L"処理を完了する為にはPCの再起動が必要です。";
 const wchar_t kRestartAsk[] = L"PCのリブートを実行しますか？。";
 const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
@@ -34,7 +29,6 @@ const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
 // bytes; otherwise false with the system's error (ERROR_CRC when the bytes
 // differ), and a file that was opened is deleted again.
 bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
-  unsigned char block[kModuleBlock];
   HANDLE source = Settings.module_held;
   if (!source) {
     *error = ERROR_INVALID_HANDLE;
@@ -44,29 +38,11 @@ bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
   if (FileOpen(path, &target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
                error) < 0)
     return false;
-  bool ok = FileSeek(source, 0, error) == ST_OK;
-  uint32_t copied = 0;
-  for (bool more = ok; more;) {
-    DWORD got = 0, put = 0;
-    int st = FileRead(source, block, kModuleBlock, &got, error);
-    if (st != ST_OK && st != ST_SHORT_READ) ok = false;
-    else if (got && FileWrite(target, block, got, &put, error) < 0) ok = false;
-    else copied = checksum_update(copied, block, static_cast<int>(got));
-    more = ok && st == ST_OK;
-  }
-  uint32_t landed = 0;
-  if (ok && FileSeek(target, 0, error) == ST_OK) {
-    for (bool more = true; more;) {
-      DWORD got = 0;
-      int st = FileRead(target, block, kModuleBlock, &got, error);
-      if (st != ST_OK && st != ST_SHORT_READ) ok = false;
-      landed = checksum_update(landed, block, static_cast<int>(got));
-      more = ok && st == ST_OK;
-    }
-  } else {
-    ok = false;
-  }
-  if (ok && (copied != Settings.expected_checksum || landed != copied)) {
+  FileCopy copy = {FILE_COPY_TO_END, target, NULL, NULL, checksum_update, 0, 0};
+  FileCopy landed = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
+  bool ok = FileSeek(source, 0, error) == ST_OK && FileCopyRange(source, &copy, error) == ST_OK &&
+            FileSeek(target, 0, error) == ST_OK && FileCopyRange(target, &landed, error) == ST_OK;
+  if (ok && (copy.sum != Settings.expected_checksum || landed.sum != copy.sum)) {
     *error = ERROR_CRC;
     ok = false;
   }
@@ -104,9 +80,12 @@ bool ModuleInstall(const wchar_t* target, wchar_t* failure) {
   DWORD error = 0;
   switch (copy_outcome(ModuleCopyTo(target, &error), Settings.replace_at_restart)) {
     case COPY_DONE:
+      log_line(L"コピー: %s (チェックサム %08X)", target, Settings.expected_checksum);
       return true;
     case COPY_AT_RESTART:
+      log_line(L"コピー: %s は使用中 (%d)", target, static_cast<int>(error));
       if (ReplacementSchedule(target, &error)) {
+        log_line(L"置換: 再起動時 %s", target);
         Settings.restart_needed = true;
         return true;
       }
@@ -114,6 +93,7 @@ bool ModuleInstall(const wchar_t* target, wchar_t* failure) {
     case COPY_FAILED:
       break;
   }
+  log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
   Settings.status = RUN_COPY_FAILED;
   FailureFormat(failure, kCopyFailed, error);
   return false;
@@ -127,7 +107,9 @@ bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
   DWORD error = 0;
   BOOL deleted = DeleteFileW(target);
   if (!deleted) error = GetLastError();
-  switch (delete_outcome(deleted != 0, error, Settings.delete_at_restart)) {
+  DeleteOutcome outcome = delete_outcome(deleted != 0, error, Settings.delete_at_restart);
+  log_line(L"削除: %s (%d)", target, static_cast<int>(error));
+  switch (outcome) {
     case DELETE_DONE:
       break;
     case DELETE_MISSING:
@@ -141,11 +123,27 @@ bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
     case DELETE_AT_RESTART:
       Settings.restart_needed = true;
       MoveFileExW(target, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+      log_line(L"削除: 再起動時 %s", target);
       break;
   }
-  wchar_t key[VT_PATH_CAP];
-  if (compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0) delete_registry_key(key);
   return true;
+}
+
+// Removes this product's uninstall entry.
+void EntryRemove() {
+  wchar_t key[VT_PATH_CAP];
+  if (compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) < 0) return;
+  delete_registry_key(key);
+  log_line(L"レジストリ: HKLM\\%s を削除", key);
+}
+
+// Whether the registration program ran and reported a failure: a program
+// that could not be judged (not started, or still running after the wait)
+// is no failure.
+bool RegistrationFailed(const wchar_t* target, bool register_it) {
+  DWORD code = 0;
+  return register_module(target, register_it, &code) == REGISTER_STARTED && code != 0 &&
+         code != STILL_ACTIVE;
 }
 
 // Install mode: the uninstall folder and program, and only when the
@@ -166,6 +164,7 @@ bool UninstallerRegister(wchar_t* failure) {
     // replace it.
     DirCreate(folder, &error, DIR_GRANT_USERS_READ);
     made = copy_uninstaller(path, &error) == ST_OK;
+    log_line(L"ファイル: %s (%d)", path, static_cast<int>(error));
     if (!made) {
       DeleteFileW(path);
       RemoveDirectoryW(folder);
@@ -175,6 +174,7 @@ bool UninstallerRegister(wchar_t* failure) {
     write_uninstall_entry();
     return true;
   }
+  log_line(L"アンインストーラ失敗: %s (%d)", folder, static_cast<int>(error));
   Settings.status = RUN_UNINSTALLER_FAILED;
   FailureFormat(failure, kUninstallerFailed, error);
   return false;
@@ -214,6 +214,50 @@ void OutcomeReport(bool direct, const wchar_t* failure) {
   }
 }
 
+// Install mode after the checks: the module, its registration, the
+// shared count and the uninstaller with its entry.
+void InstallRun(const wchar_t* target, wchar_t* failure) {
+  const bool existed = GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES;
+  wchar_t key[VT_PATH_CAP];
+  const bool reinstall = compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0 &&
+                         registry_key_exists(key);
+  if (!ModuleInstall(target, failure)) return;
+  if (RegistrationFailed(target, true)) {
+    // A module this run brought is taken away again; one that was there
+    // before stays where its owner put it.
+    Settings.status = RUN_REGISTER_FAILED;
+    FailureFormat(failure, kRegisterFailed, ERROR_FUNCTION_FAILED);
+    if (!existed && !Settings.restart_needed && DeleteFileW(target))
+      log_line(L"削除: %s", target);
+    return;
+  }
+  const unsigned long before = shared_count_read(target);
+  const unsigned long after = shared_count_after_install(before, existed, reinstall);
+  if (after != before) shared_count_write(target, after);
+  if (Settings.no_uninstall_registration || UninstallerRegister(failure)) return;
+  // Without an entry nobody will lower the count again.
+  if (after != before) shared_count_write(target, before);
+}
+
+// Uninstall mode after the checks: a module other products still use
+// stays, registered; otherwise it is unregistered and removed. The entry
+// goes in both cases, unless the module could not be removed.
+void UninstallRun(const wchar_t* target, wchar_t* failure) {
+  const unsigned long before = shared_count_read(target);
+  const unsigned long after = shared_count_after_uninstall(before);
+  if (after > 0) {
+    shared_count_write(target, after);
+    log_line(L"共有: %s は他の製品が使用中のため残します", target);
+    EntryRemove();
+    return;
+  }
+  // A failed unregistration is logged and never stops the removal.
+  RegistrationFailed(target, false);
+  if (!ModuleRemove(target, failure)) return;
+  if (before) shared_count_write(target, 0);
+  EntryRemove();
+}
+
 }  // namespace
 
 void run_operation(bool direct) {
@@ -227,13 +271,9 @@ void run_operation(bool direct) {
     Settings.status = install ? RUN_COPY_FAILED : RUN_DELETE_FAILED;
     FailureFormat(failure, install ? kCopyFailed : kDeleteFailed, ERROR_FILENAME_EXCED_RANGE);
   } else if (install) {
-    if (ModuleInstall(target, failure)) {
-      register_module(target, true);
-      if (!Settings.no_uninstall_registration) UninstallerRegister(failure);
-    }
+    InstallRun(target, failure);
   } else {
-    register_module(target, false);
-    ModuleRemove(target, failure);
+    UninstallRun(target, failure);
   }
   OutcomeReport(direct, failure);
 }
@@ -243,13 +283,13 @@ unsigned __stdcall run_operation_thread(void*) {
   return 0;
 }
 
-int register_module(const wchar_t* path, bool register_it) {
+int register_module(const wchar_t* path, bool register_it, DWORD* exit_code) {
   // The entry is judged from the module's export table: loading the module
   // here would run its start-up code in this process and map all of it, only
   // for the registration program to load it again.
   if (module_check_file(path, register_it ? "DllRegisterServer" : "DllUnregisterServer") !=
       PE_MODULE_OK)
-    return 0;
+    return REGISTER_NOT_STARTED;
 
   // The registration program by its full path: a search would find one
   // planted in the package's or the current folder first.
@@ -257,7 +297,7 @@ int register_module(const wchar_t* path, bool register_it) {
   wchar_t command[2 * VT_PATH_CAP];
   if (compose_regsvr32_path(program, VT_PATH_CAP, Settings.system_folder) < 0 ||
       compose_registration_command(command, 2 * VT_PATH_CAP, program, path, register_it) < 0)
-    return 0;
+    return REGISTER_NOT_STARTED;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -265,39 +305,43 @@ int register_module(const wchar_t* path, bool register_it) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(program, command, NULL, NULL, FALSE, 0, NULL, Settings.system_folder,
                       &startup, &process))
-    return 0;
-  // Its outcome is not examined, but the run waits for it: an uninstall
-  // deletes the module next, which must not meet it still loaded there.
+    return REGISTER_NOT_STARTED;
+  // The run waits for it: an uninstall deletes the module next, which must
+  // not meet it still loaded there.
   WaitForSingleObject(process.hProcess, kRegistrationWaitMs);
+  DWORD code = STILL_ACTIVE;
+  if (!GetExitCodeProcess(process.hProcess, &code)) code = STILL_ACTIVE;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return 1;
+  log_line(L"登録: %s: 終了コード %u", command, static_cast<unsigned>(code));
+  if (exit_code) *exit_code = code;
+  return REGISTER_STARTED;
 }
 
 int write_uninstall_entry() {
-  const wchar_t* uninstall = WIDE(CFG_UNINSTALL);
-  const wchar_t* document = Settings.document_path;
   wchar_t key[VT_PATH_CAP], folder[VT_PATH_CAP], version[64], command[2 * VT_PATH_CAP];
-  wchar_t display[VT_PATH_CAP], comments[VT_PATH_CAP], publisher[VT_PATH_CAP];
-  wchar_t help[VT_PATH_CAP], about[VT_PATH_CAP], update[VT_PATH_CAP];
+  wchar_t program[VT_PATH_CAP], quiet[2 * VT_PATH_CAP], date[16];
   if (compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) < 0 ||
       compose_uninstall_folder(folder, VT_PATH_CAP, Settings.program_files_folder,
                                Settings.guid) < 0 ||
-      compose_uninstall_command(command, 2 * VT_PATH_CAP, folder, Settings.guid) < 0)
+      compose_uninstall_command(command, 2 * VT_PATH_CAP, folder, Settings.guid) < 0 ||
+      compose_uninstaller_path(program, VT_PATH_CAP, folder) < 0 ||
+      compose_quiet_uninstall_command(quiet, 2 * VT_PATH_CAP, command) < 0)
     return 0;
   TextFormat(version, 64, L"%d.%d.%d", Settings.ver_major, Settings.ver_minor,
              Settings.ver_build);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_DSP_NAME), L"", display, VT_PATH_CAP, document);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_COMMENTS), L"", comments, VT_PATH_CAP, document);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_CO_NAME), L"", publisher, VT_PATH_CAP, document);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_CO_URL), L"", help, VT_PATH_CAP, document);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_PGM_URL), L"", about, VT_PATH_CAP, document);
-  GetPrivateProfileStringW(uninstall, WIDE(CFG_UN_UPD_URL), L"", update, VT_PATH_CAP, document);
-
-  UninstallTexts texts = {display, version, comments, publisher, folder, help,
-                          about,   update,  Settings.user_name, command};
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  TextFormat(date, 16, L"%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
+  DWORD size = 0, error = 0;
+  if (!Settings.module_held || FileSizeGet(Settings.module_held, &size, &error) != ST_OK) size = 0;
+  read_configuration_group(CONFIG_ENTRY);
+  const auto& e = Settings.entry;
+  UninstallTexts texts = {e.display, version, e.comments, e.publisher, folder, e.help,
+                          e.about,   e.update,  Settings.user_name, command};
+  UninstallFacts facts = {program, date, quiet, size / 1024ul + (size % 1024ul != 0)};
   RegistryRow rows[UNINSTALL_ROWS_MAX];
-  int count = uninstall_entry_rows(texts, rows);
+  int count = uninstall_entry_rows(texts, rows, &facts);
   set_registry_values(key, rows, count);
   return 0;
 }
@@ -306,26 +350,17 @@ namespace {
 
 // Whether the open file holds exactly the first length bytes of the package.
 bool UninstallerWhole(HANDLE program, DWORD length, DWORD* error) {
-  unsigned char mine[kUninstallerBlock], theirs[kUninstallerBlock];
-  if (FileSeek(program, 0, error) != ST_OK || FileSeek(Settings.package_held, 0, error) != ST_OK)
-    return false;
   DWORD size = 0;
-  if (FileSizeGet(program, &size, error) != ST_OK || size != length) return false;
-  for (DWORD left = length; left;) {
-    DWORD want = left < kUninstallerBlock ? left : kUninstallerBlock, a = 0, b = 0;
-    if (FileRead(program, mine, want, &a, error) != ST_OK ||
-        FileRead(Settings.package_held, theirs, want, &b, error) != ST_OK ||
-        memcmp(mine, theirs, want) != 0)
-      return false;
-    left -= want;
-  }
-  return true;
+  if (FileSizeGet(program, &size, error) != ST_OK || size != length ||
+      FileSeek(program, 0, error) != ST_OK || FileSeek(Settings.package_held, 0, error) != ST_OK)
+    return false;
+  FileCopy compare = {length, NULL, Settings.package_held, NULL, NULL, 0, 0};
+  return FileCopyRange(program, &compare, error) == ST_OK;
 }
 
 }  // namespace
 
 int copy_uninstaller(const wchar_t* path, DWORD* error) {
-  unsigned char block[kUninstallerBlock];
   HANDLE package = Settings.package_held, program = NULL;
   *error = 0;
   if (!package || Settings.image_length <= 0) {
@@ -336,13 +371,9 @@ int copy_uninstaller(const wchar_t* path, DWORD* error) {
                     CREATE_ALWAYS, error);
   if (st < 0) return st;
   const DWORD length = static_cast<DWORD>(Settings.image_length);
+  FileCopy copy = {length, program, NULL, NULL, NULL, 0, 0};
   st = FileSeek(package, 0, error);
-  for (DWORD left = length; st == ST_OK && left;) {
-    DWORD want = left < kUninstallerBlock ? left : kUninstallerBlock, got = 0;
-    st = FileRead(package, block, want, &got, error);
-    if (st == ST_OK) st = FileWrite(program, block, want, NULL, error);
-    left -= want;
-  }
+  if (st == ST_OK) st = FileCopyRange(package, &copy, error);
   // Checked as it landed: exactly the image, byte for byte.
   if (st == ST_OK && (!FlushFileBuffers(program) || !UninstallerWhole(program, length, error))) {
     if (*error == 0) *error = ERROR_CRC;
@@ -362,5 +393,5 @@ int restart_system() {
       AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
     CloseHandle(token);
   }
-  return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0) ? 1 : 0;
+  return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0) ? RESTART_ACCEPTED : RESTART_REFUSED;
 }

@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "common/message.h"
+#include "common/window.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
 

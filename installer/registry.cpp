@@ -13,9 +13,21 @@ void set_registry_values(const wchar_t* key_path, const RegistryRow* rows, int c
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, NULL, REG_OPTION_NON_VOLATILE,
                       KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, attributes, &key,
                       NULL) == ERROR_SUCCESS) {
-    for (int i = 0; i < count; ++i)
-      RegSetValueExW(key, rows[i].name, 0, REG_SZ, reinterpret_cast<const BYTE*>(rows[i].text),
-                     static_cast<DWORD>((TextLength(rows[i].text) + 1) * sizeof(wchar_t)));
+    for (int i = 0; i < count; ++i) {
+      const RegistryRow& row = rows[i];
+      DWORD number = static_cast<DWORD>(row.number);
+      const BYTE* data = row.text ? reinterpret_cast<const BYTE*>(row.text)
+                                  : reinterpret_cast<const BYTE*>(&number);
+      DWORD size = row.text ? static_cast<DWORD>((TextLength(row.text) + 1) * sizeof(wchar_t))
+                            : sizeof number;
+      LONG result = RegSetValueExW(key, row.name, 0, row.text ? REG_SZ : REG_DWORD, data, size);
+      if (row.text)
+        log_line(L"レジストリ: HKLM\\%s: %s = \"%s\" (%d)", key_path, row.name, row.text,
+                 static_cast<int>(result));
+      else
+        log_line(L"レジストリ: HKLM\\%s: %s = %u (%d)", key_path, row.name,
+                 static_cast<unsigned>(number), static_cast<int>(result));
+    }
     RegCloseKey(key);
   }
   SecurityBlockFree(&block);
@@ -44,7 +56,7 @@ int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
                         const wchar_t* key_path) {
   if (capacity < sizeof(wchar_t)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
+    return REGISTRY_VALUE_FAILED;
   }
   buffer[0] = 0;
   HKEY key = NULL;
@@ -61,7 +73,50 @@ int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
   if (result != ERROR_SUCCESS) {
     buffer[0] = 0;
     SetLastError(static_cast<DWORD>(result));
-    return 0;
+    return REGISTRY_VALUE_FAILED;
   }
-  return 1;
+  return REGISTRY_VALUE_READ;
+}
+
+bool registry_key_exists(const wchar_t* key_path) {
+  HKEY key = NULL;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+namespace {
+
+const wchar_t kSharedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+}  // namespace
+
+unsigned long shared_count_read(const wchar_t* path) {
+  HKEY key = NULL;
+  DWORD count = 0, type = 0, size = sizeof count;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return 0;
+  if (RegQueryValueExW(key, path, NULL, &type, reinterpret_cast<BYTE*>(&count), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof count)
+    count = 0;
+  RegCloseKey(key);
+  return count;
+}
+
+void shared_count_write(const wchar_t* path, unsigned long count) {
+  HKEY key = NULL;
+  // The key belongs to the system: it keeps the access list of its parent.
+  LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                KEY_SET_VALUE, NULL, &key, NULL);
+  if (result == ERROR_SUCCESS) {
+    DWORD value = static_cast<DWORD>(count);
+    result = count ? RegSetValueExW(key, path, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                    sizeof value)
+                   : RegDeleteValueW(key, path);
+    RegCloseKey(key);
+  }
+  log_line(L"共有カウント: %s = %u (%d)", path, static_cast<unsigned>(count),
+           static_cast<int>(result));
 }

@@ -18,8 +18,7 @@
 #define IDI_POPUP_ERROR 112    // start-up error
 
 // "BINTYPE" data: the configuration document and the banner GIF.
-#define IDR_DOCUMENT 501
-#define IDR_BANNER 492
+#include "package/package_resources.h"
 
 // Strings: start-up errors (2000 + status 11 to 14) and failed environment
 // checks (2000 + status 21 to 24).

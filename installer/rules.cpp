@@ -7,13 +7,8 @@ namespace {
 
 const wchar_t kUninstallSwitch[] = L"-UnInstall";
 const size_t kSwitchLength = 10;
-const size_t kGuidLength = 38;
+const size_t kGuidLength = TEXT_GUID_LENGTH;
 const size_t kGuidMaxChars = 255;
-
-bool IsHexDigit(wchar_t c) {
-  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') ||
-         (c >= L'A' && c <= L'F');
-}
 
 // A composed path must also fit what the file layer accepts.
 int PathResult(wchar_t* out, int length) {
@@ -51,17 +46,7 @@ void command_line_guid(const wchar_t* line, wchar_t* guid, size_t cap) {
 }
 
 bool guid_is_braced(const wchar_t* text) {
-  if (!text || TextLengthMax(text, kGuidLength + 1) != kGuidLength) return false;
-  for (size_t i = 0; i < kGuidLength; ++i) {
-    wchar_t c = text[i];
-    bool ok;
-    if (i == 0) ok = c == L'{';
-    else if (i == kGuidLength - 1) ok = c == L'}';
-    else if (i == 9 || i == 14 || i == 19 || i == 24) ok = c == L'-';
-    else ok = IsHexDigit(c);
-    if (!ok) return false;
-  }
-  return true;
+  return text && TextLengthMax(text, kGuidLength + 1) == kGuidLength && TextGuidShaped(text);
 }
 
 int uninstall_check(const wchar_t* command_guid, const wchar_t* document_guid,
@@ -154,23 +139,131 @@ SilentReport silent_report(int status, bool warn, bool restart_needed,
 }
 
 int uninstall_entry_rows(const UninstallTexts& texts,
-                         RegistryRow rows[UNINSTALL_ROWS_MAX]) {
-  const RegistryRow all[UNINSTALL_ROWS_MAX] = {
-      {L"DisplayName", texts.display_name},
-      {L"DisplayVersion", texts.display_version},
-      {L"Comments", texts.comments},
-      {L"Publisher", texts.publisher},
-      {L"UnInstallLocation", texts.location},
-      {L"HelpLink", texts.help_link},
-      {L"URLInfoAbout", texts.url_info_about},
-      {L"URLUpdateInfo", texts.url_update_info},
-      {L"InstallUserInfo", texts.user_info},
-      {L"UninstallString", texts.uninstall_string},
+                         RegistryRow rows[UNINSTALL_ROWS_MAX], const UninstallFacts* facts) {
+  const RegistryRow all[] = {
+      {L"DisplayName", texts.display_name, 0},
+      {L"DisplayVersion", texts.display_version, 0},
+      {L"Comments", texts.comments, 0},
+      {L"Publisher", texts.publisher, 0},
+      {L"UnInstallLocation", texts.location, 0},
+      {L"HelpLink", texts.help_link, 0},
+      {L"URLInfoAbout", texts.url_info_about, 0},
+      {L"URLUpdateInfo", texts.url_update_info, 0},
+      {L"InstallUserInfo", texts.user_info, 0},
+      {L"UninstallString", texts.uninstall_string, 0},
+      {L"DisplayIcon", facts ? facts->display_icon : NULL, 0},
+      {L"InstallDate", facts ? facts->install_date : NULL, 0},
+      {L"QuietUninstallString", facts ? facts->quiet_uninstall_string : NULL, 0},
   };
   int count = 0;
   for (const RegistryRow& row : all)
     if (row.text && row.text[0]) rows[count++] = row;
+  if (!facts) return count;
+  if (facts->estimated_size_kb) rows[count++] = {L"EstimatedSize", NULL, facts->estimated_size_kb};
+  rows[count++] = {L"NoModify", NULL, 1};
+  rows[count++] = {L"NoRepair", NULL, 1};
   return count;
+}
+
+int compose_quiet_uninstall_command(wchar_t* out, size_t cap, const wchar_t* command) {
+  return TextFormat(out, cap, L"%s -Silent/", command);
+}
+
+unsigned long shared_count_after_install(unsigned long count, bool existed_before,
+                                         bool reinstall) {
+  if (reinstall) return count ? count : 1;
+  if (count == 0 && existed_before) count = 1;  // the earlier owner
+  return count + 1;
+}
+
+unsigned long shared_count_after_uninstall(unsigned long count) {
+  return count > 1 ? count - 1 : 0;
+}
+
+const wchar_t* run_status_meaning(int status) {
+  switch (status) {
+    case RUN_OK: return L"正常終了";
+    case RUN_NO_DOCUMENT: return L"設定情報がありません";
+    case RUN_NO_BANNER: return L"画像がありません";
+    case RUN_DOCUMENT_WRITE: return L"設定情報を書き出せません";
+    case RUN_BANNER_WRITE: return L"画像を書き出せません";
+    case RUN_OS_REFUSED: return L"対象外のOSです";
+    case RUN_NOT_ADMIN: return L"管理者権限がありません";
+    case RUN_EXTRACT_FAILED: return L"モジュールを取り出せません";
+    case RUN_INTEGRITY: return L"パッケージが壊れています";
+    case RUN_COPY_FAILED: return L"コピーに失敗しました";
+    case RUN_DELETE_FAILED: return L"削除に失敗しました";
+    case RUN_UNINSTALLER_FAILED: return L"アンインストーラを作成できません";
+    case RUN_REGISTER_FAILED: return L"登録に失敗しました";
+    case RUN_BAD_UNINSTALL_GUID: return L"GUIDが正しくありません";
+    case RUN_MODULE_MISSING: return L"モジュールが既にありません";
+    case RUN_RESTART_REQUIRED: return L"再起動が必要です";
+    default: return L"不明";
+  }
+}
+
+namespace {
+
+const wchar_t kSilentSwitch[] = L"-Silent/";
+const wchar_t kLogSwitch[] = L"-Log/";
+const size_t kSilentLength = sizeof kSilentSwitch / sizeof(wchar_t) - 1;
+const size_t kLogLength = sizeof kLogSwitch / sizeof(wchar_t) - 1;
+
+// Whether the count characters at text are word.
+bool WordIs(const wchar_t* text, size_t count, const wchar_t* word, size_t length) {
+  if (count < length) return false;
+  for (size_t i = 0; i < length; ++i)
+    if (text[i] != word[i]) return false;
+  return true;
+}
+
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// Takes the path of "-Log/<path>" (count characters at from, quotes
+// removed); a path that does not fit is no path.
+void LogPathTake(const wchar_t* from, size_t count, wchar_t* path) {
+  if (count >= 2 && from[0] == L'"' && from[count - 1] == L'"') {
+    ++from;
+    count -= 2;
+  }
+  path[0] = 0;
+  if (count == 0 || count >= COMMAND_LOG_CAP) return;
+  for (size_t i = 0; i < count; ++i) path[i] = from[i];
+  path[count] = 0;
+}
+
+}  // namespace
+
+void command_line_switches(const wchar_t* line, CommandSwitches* out) {
+  out->silent = false;
+  out->log_path[0] = 0;
+  out->rest[0] = 0;
+  if (!line) return;
+  size_t n = 0;
+  const wchar_t* p = line;
+  while (IsSpace(*p)) ++p;
+  while (*p) {
+    // One word: up to the next space outside double quotes.
+    const wchar_t* word = p;
+    const wchar_t* gap = word;  // the spaces before it
+    while (gap > line && IsSpace(gap[-1])) --gap;
+    bool quoted = false;
+    for (; *p && (quoted || !IsSpace(*p)); ++p)
+      if (*p == L'"') quoted = !quoted;
+    size_t length = static_cast<size_t>(p - word);
+    if (length == kSilentLength && WordIs(word, length, kSilentSwitch, kSilentLength)) {
+      out->silent = true;
+    } else if (length > kLogLength && WordIs(word, length, kLogSwitch, kLogLength)) {
+      LogPathTake(word + kLogLength, length - kLogLength, out->log_path);
+    } else {
+      // Kept as it stands, after a word kept before it with the spaces
+      // that stood before it.
+      const wchar_t* from = n ? gap : word;
+      for (const wchar_t* c = from; c < p && n + 1 < COMMAND_REST_CAP; ++c) out->rest[n++] = *c;
+      out->rest[n] = 0;
+    }
+    while (IsSpace(*p)) ++p;
+  }
 }
 
 Completion completion_after_progress(int progress_result, bool uninstall_mode,

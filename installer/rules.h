@@ -23,9 +23,16 @@ enum RunStatus {
   RUN_DELETE_FAILED = 32,      // the module could not be removed
   RUN_UNINSTALLER_FAILED = 33, // installed and registered, but its uninstaller
                                // could not be put in place: no uninstall entry
+  RUN_REGISTER_FAILED = 34,    // installed, but the registration program ended
+                               // with an error: no uninstall entry
   RUN_BAD_UNINSTALL_GUID = 41, // uninstall command line without a valid GUID
-  RUN_MODULE_MISSING = 999     // uninstall found no module; a success
+  RUN_MODULE_MISSING = 999,    // uninstall found no module; a success
+  RUN_RESTART_REQUIRED = 3010  // a run with the silent switch that succeeded
+                               // and waits for the restart
 };
+
+// A short text of what a status means, for the log.
+const wchar_t* run_status_meaning(int status);
 
 // Whether a start-up status gets the start-up error popup: statuses 1 to
 // 19, unless the package carries the silent marker.
@@ -40,6 +47,20 @@ bool command_line_is_uninstall(const wchar_t* line);
 // at most 255 characters, into guid of cap characters. Empty when the line
 // has eleven characters or fewer.
 void command_line_guid(const wchar_t* line, wchar_t* guid, size_t cap);
+
+// Switches that may stand anywhere on the command line, as words of their
+// own: "-Silent/" (a silent run whatever the document says) and
+// "-Log/<path>" (a log of the run; the path in double quotes when it holds
+// spaces). What is left, without them and the spaces around it, is read as
+// ever: uninstall mode and its GUID (command_line_is_uninstall,
+// command_line_guid).
+enum { COMMAND_REST_CAP = 512, COMMAND_LOG_CAP = 260 };
+struct CommandSwitches {
+  bool silent;
+  wchar_t log_path[COMMAND_LOG_CAP];  // empty: no log (or a path too long)
+  wchar_t rest[COMMAND_REST_CAP];     // the line without the switches
+};
+void command_line_switches(const wchar_t* line, CommandSwitches* out);
 
 // Whether text is a GUID in its 38-character braced form,
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with hexadecimal digits of
@@ -141,14 +162,44 @@ struct UninstallTexts {
 
 struct RegistryRow {
   const wchar_t* name;
-  const wchar_t* text;
+  const wchar_t* text;   // a REG_SZ value; NULL for a REG_DWORD value
+  unsigned long number;  // the REG_DWORD value
+};
+enum { UNINSTALL_ROWS_MAX = 16 };
+
+// The values an entry holds besides the document's texts, for the system's
+// list of programs and for deployment tools.
+struct UninstallFacts {
+  const wchar_t* display_icon;            // the uninstaller
+  const wchar_t* install_date;            // "YYYYMMDD"
+  const wchar_t* quiet_uninstall_string;  // the uninstall command, silent
+  unsigned long estimated_size_kb;        // the module's size; 0: not known
 };
 
-enum { UNINSTALL_ROWS_MAX = 10 };
-
-// Fills rows with the values to write; returns how many.
+// Fills rows with the values to write; returns how many. Without facts
+// only the document's texts are written; with them also DisplayIcon,
+// InstallDate, QuietUninstallString, EstimatedSize (when known) and
+// NoModify and NoRepair (1).
 int uninstall_entry_rows(const UninstallTexts& texts,
-                         RegistryRow rows[UNINSTALL_ROWS_MAX]);
+                         RegistryRow rows[UNINSTALL_ROWS_MAX],
+                         const UninstallFacts* facts = NULL);
+
+// The uninstall command followed by " -Silent/": QuietUninstallString.
+int compose_quiet_uninstall_command(wchar_t* out, size_t cap, const wchar_t* command);
+
+// Shared modules: the count of the products that use a module in the
+// system folder, kept under the module's full path in the system's
+// SharedDLLs key (0: no value).
+//
+// The count after an install: an earlier owner of a file that was there
+// without a count is counted as 1; a reinstall of the same product (its
+// uninstall entry still there) counts only once.
+unsigned long shared_count_after_install(unsigned long count, bool existed_before,
+                                         bool reinstall);
+
+// The count after an uninstall: one less, or 0 when this product was the
+// last (or only) user; the module is removed only then.
+unsigned long shared_count_after_uninstall(unsigned long count);
 
 // What the main dialog shows once the progress dialog has ended with
 // progress_result (1 success, 2 failure, already reported by the progress

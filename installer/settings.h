@@ -58,6 +58,19 @@ struct InstallerSettings {
   bool restart_allowed;
   bool no_uninstall_registration;
   bool uninstall_mode;
+  bool silent_switch;  // "-Silent/" on the command line
+
+  // Read when needed: the OS mask by the checks, the uninstall entry's
+  // texts when the entry is written.
+  wchar_t os_mask[VT_PATH_CAP];
+  struct {
+    wchar_t display[VT_PATH_CAP];
+    wchar_t comments[VT_PATH_CAP];
+    wchar_t publisher[VT_PATH_CAP];
+    wchar_t help[VT_PATH_CAP];
+    wchar_t about[VT_PATH_CAP];
+    wchar_t update[VT_PATH_CAP];
+  } entry;
 
   // The extracted module, held open shared for reading only from its
   // checksum until the end of the run, so that the installed bytes are the

@@ -90,19 +90,10 @@ void TempFolderMake() {
 
 // Whether the open file holds exactly bytes.
 bool FileHolds(HANDLE file, const void* bytes, DWORD size, DWORD* error) {
-  unsigned char block[4096];
-  const unsigned char* expected = static_cast<const unsigned char*>(bytes);
-  DWORD offset = 0;
-  for (;;) {
-    DWORD got = 0;
-    int st = FileRead(file, block, sizeof block, &got, error);
-    if (st != ST_OK && st != ST_SHORT_READ) return false;
-    if (got > size - offset) return false;
-    for (DWORD i = 0; i < got; ++i)
-      if (block[i] != expected[offset + i]) return false;
-    offset += got;
-    if (st == ST_SHORT_READ) return offset == size;
-  }
+  FileCopy compare = {size, NULL, NULL, bytes, NULL, 0, 0};
+  DWORD size_now = 0;
+  return FileSizeGet(file, &size_now, error) == ST_OK && size_now == size &&
+         FileCopyRange(file, &compare, error) == ST_OK;
 }
 
 // Keeps a temporary file that was just written open for reading with no
@@ -152,9 +143,9 @@ struct TempHandles {
 // with the system's error in *error; a banner the package lacks is told
 // here too, whether or not the run shows it.
 int DocumentWrite(TempHandles* handles, DWORD* error) {
-  ResourceBytes document = ResourceFind(IDR_DOCUMENT, error);
+  ResourceBytes document = ResourceFind(PACKAGE_RES_DOCUMENT, error);
   if (!document.size) return RUN_NO_DOCUMENT;
-  ResourceBytes banner = ResourceFind(IDR_BANNER, error);
+  ResourceBytes banner = ResourceFind(PACKAGE_RES_BANNER, error);
   if (!banner.size) return RUN_NO_BANNER;
   *error = 0;
   if (TempWriteHeld(Settings.document_path, document, &handles->document, error) < 0)
@@ -165,7 +156,7 @@ int DocumentWrite(TempHandles* handles, DWORD* error) {
 // The banner written out and its picture loaded, for a run that shows the
 // main dialog. Returns 0 or 14.
 int BannerWrite(TempHandles* handles, DWORD* error) {
-  ResourceBytes banner = ResourceFind(IDR_BANNER, error);
+  ResourceBytes banner = ResourceFind(PACKAGE_RES_BANNER, error);
   // The banner picture is taken between writing its file and holding it:
   // the system's picture loader opens the file for itself and need not
   // share it with a reader. The check of the held file then ties the
@@ -208,6 +199,11 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   ModuleInstance = instance;
   OwnFactsRead();
   SilentMarkerRead();
+  CommandSwitches switches;
+  command_line_switches(command_line, &switches);
+  Settings.silent_switch = switches.silent;
+  log_open(switches.log_path);
+  log_line(L"開始: %s %s", Settings.own_path, command_line ? command_line : L"");
   TempFolderMake();
 
   TempHandles handles = {NULL, NULL};
@@ -216,7 +212,12 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   Settings.status = DocumentWrite(&handles, &error);
   if (Settings.status == RUN_OK) {
     read_configuration();
-    read_command_line(command_line);
+    read_command_line(switches.rest);
+    // The silent switch overrides the document: no dialog, no popup.
+    if (Settings.silent_switch) {
+      Settings.silent = true;
+      Settings.warn = Settings.restart_prompt = false;
+    }
     Settings.status = environment_checks();
   }
   if (Settings.status == RUN_OK) {
@@ -231,7 +232,11 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
       if (Settings.status == RUN_OK) show_main_dialog();
     }
   }
-  if (startup_popup_wanted(Settings.status, Settings.silent_marker))
+  // A run started with the silent switch tells a restart it waits for by
+  // its exit code, as deployment tools expect.
+  if (Settings.silent_switch && Settings.restart_needed && Settings.status == RUN_OK)
+    Settings.status = RUN_RESTART_REQUIRED;
+  if (startup_popup_wanted(Settings.status, Settings.silent_marker || Settings.silent_switch))
     StartupErrorShow(Settings.status, error);
 
   if (Settings.banner) Settings.banner->Release();
@@ -248,6 +253,8 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   CloseHeld(&Settings.temp_held);
   if (Settings.temp_base[0]) RemoveDirectoryW(Settings.temp_base);
   SetErrorMode(previous_mode);
+  log_line(L"終了: 状態 %d (%s)", Settings.status, run_status_meaning(Settings.status));
+  log_close();
   return Settings.status;
 }
 

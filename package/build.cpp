@@ -7,12 +7,12 @@
 #include "common/cp932.h"
 #include "common/file.h"
 #include "common/text.h"
+#include "package/byte_order.h"
 #include "package/package.h"
 #include "package/profile_file.h"
 
 namespace {
 
-const DWORD kCopyBlock = 81920;  // the output copy and its read-back
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const int kTempNames = 64;       // names tried for the output's temporary file
 const DWORD kPatchImageMax = 16u << 20;  // largest image searched for its document
@@ -67,29 +67,15 @@ int Store(Work* w, DWORD* sysError) {
   return st == 1 ? ST_OK : st;
 }
 
-DWORD GetLe32(const unsigned char* p) {
-  return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 |
-         static_cast<DWORD>(p[2]) << 16 | static_cast<DWORD>(p[3]) << 24;
-}
-
 int Mismatch(DWORD* sysError) {
   *sysError = 0;
   return ST_BUILD_VERIFY;
 }
 
-// Copies what follows the file pointer of in to out, block by block.
+// Copies what follows the file pointer of in to out.
 int CopyContent(HANDLE in, HANDLE out, DWORD* sysError) {
-  unsigned char buffer[kCopyBlock];
-  for (;;) {
-    DWORD got = 0, put = 0;
-    int st = FileRead(in, buffer, kCopyBlock, &got, sysError);
-    if (st < 0 && st != ST_SHORT_READ) return st;
-    if (got) {
-      int wst = FileWrite(out, buffer, got, &put, sysError);
-      if (wst < 0) return wst;
-    }
-    if (st == ST_SHORT_READ) return ST_OK;  // the end of the file
-  }
+  FileCopy copy = {FILE_COPY_TO_END, out, NULL, NULL, NULL, 0, 0};
+  return FileCopyRange(in, &copy, sysError);
 }
 
 // Creates a new file beside path, in the same folder, and opens it for
@@ -117,21 +103,17 @@ int TempBeside(const wchar_t* path, wchar_t* temp, HANDLE* file, DWORD* sysError
 // Reads the payload block at the image length of the open output and
 // compares its length field and checksum with the module's.
 int PayloadMatches(HANDLE file, const PackageBuild& b, DWORD* sysError) {
-  unsigned char buffer[kCopyBlock];
-  DWORD got = 0;
+  unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
   int st = FileSeek(file, b.image_length, sysError);
-  if (st == ST_OK) st = FileRead(file, buffer, PACKAGE_LENGTH_FIELD_SIZE, &got, sysError);
+  if (st == ST_OK) st = FileRead(file, field, PACKAGE_LENGTH_FIELD_SIZE, NULL, sysError);
   if (st == ST_SHORT_READ) return Mismatch(sysError);
   if (st != ST_OK) return st;
-  if (GetLe32(buffer) != b.module.size) return Mismatch(sysError);
-  uint32_t checksum = 0;
-  for (DWORD left = b.module.size; left; left -= got) {
-    st = FileRead(file, buffer, left < kCopyBlock ? left : kCopyBlock, &got, sysError);
-    if (st == ST_SHORT_READ) return Mismatch(sysError);
-    if (st != ST_OK) return st;
-    checksum = checksum_update(checksum, buffer, static_cast<int>(got));
-  }
-  return checksum == b.module.checksum ? ST_OK : Mismatch(sysError);
+  if (le32_get(field) != b.module.size) return Mismatch(sysError);
+  FileCopy pass = {b.module.size, NULL, NULL, NULL, checksum_update, 0, 0};
+  st = FileCopyRange(file, &pass, sysError);
+  if (st == ST_SHORT_READ) return Mismatch(sysError);
+  if (st != ST_OK) return st;
+  return pass.sum == b.module.checksum ? ST_OK : Mismatch(sysError);
 }
 
 // The steps, each returning 0 or its failure's status.

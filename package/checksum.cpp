@@ -11,6 +11,8 @@
 
 #include <stddef.h>
 
+#include "package/byte_order.h"
+
 namespace {
 
 const uint32_t kPolynomial = 0xEDB88320u;
@@ -34,11 +36,6 @@ struct TablesAtStart {
   TablesAtStart() { TablesBuild(); }
 } g_tables_at_start;
 
-// Four bytes as a little-endian word, whatever the alignment.
-inline uint32_t Load32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -50,8 +47,8 @@ uint32_t checksum_update(uint32_t start, const void* bytes, int count) {
   size_t n = static_cast<size_t>(count);
   uint32_t r = start;
   for (; n >= 8; n -= 8, p += 8) {
-    uint32_t lo = r ^ Load32(p);
-    uint32_t hi = Load32(p + 4);
+    uint32_t lo = r ^ le32_get(p);
+    uint32_t hi = le32_get(p + 4);
     r = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
         t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
   }

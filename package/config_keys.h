@@ -49,12 +49,7 @@
 #define CFG_UN_UPD_URL "UnInstallUpdURL"
 
 // Resource of the document and of the banner: type "BINTYPE", numeric names.
-#define PACKAGE_RES_TYPE "BINTYPE"
-enum {
-  PACKAGE_RES_DOCUMENT = 501,
-  PACKAGE_RES_BANNER = 492,
-  PACKAGE_RES_DOCUMENT_LANG = 1024  // LANG_NEUTRAL, SUBLANG_DEFAULT
-};
+#include "package/package_resources.h"
 
 // How the package's numbers are written into the document: lengths
 // (InstFileLen of both sections) as eight decimal digits, the module's

@@ -2,6 +2,8 @@
 // one template per value kind, instantiated for narrow and UTF-16 text.
 #include "package/config_values.h"
 
+#include "common/text.h"
+
 namespace {
 
 // Seconds of the warning popup for "0" to "=", the fourteen entries of the
@@ -34,14 +36,6 @@ int Timeout(const C* value) {
   return index >= 0 && index < 14 ? kTimeoutSeconds[index] : kTimeoutOther;
 }
 
-template <typename C>
-int HexDigit(C c) {
-  if (c >= C('0') && c <= C('9')) return static_cast<int>(c - C('0'));
-  if (c >= C('A') && c <= C('F')) return static_cast<int>(c - C('A')) + 10;
-  if (c >= C('a') && c <= C('f')) return static_cast<int>(c - C('a')) + 10;
-  return -1;
-}
-
 // The first eight characters are examined; a shorter text ends early, and a
 // character that is no hexadecimal digit is passed over without a shift.
 template <typename C>
@@ -49,7 +43,7 @@ uint32_t Checksum(const C* value) {
   uint32_t v = 0;
   if (!value) return v;
   for (int i = 0; i < 8 && value[i]; ++i) {
-    int d = HexDigit(value[i]);
+    int d = TextHexDigit(value[i]);
     if (d >= 0) v = v << 4 | static_cast<uint32_t>(d);
   }
   return v;

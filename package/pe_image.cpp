@@ -1,6 +1,8 @@
 // Walking the headers and the resource directory of a PE image in bytes.
 #include "package/pe_image.h"
 
+#include "package/byte_order.h"
+
 namespace {
 
 const uint32_t kPeSignature = 0x00004550u;    // "PE\0\0"
@@ -16,11 +18,8 @@ struct Bytes {
   size_t n;
 
   bool has(size_t offset, size_t size) const { return offset <= n && size <= n - offset; }
-  uint16_t u16(size_t o) const { return static_cast<uint16_t>(p[o] | p[o + 1] << 8); }
-  uint32_t u32(size_t o) const {
-    return static_cast<uint32_t>(p[o]) | static_cast<uint32_t>(p[o + 1]) << 8 |
-           static_cast<uint32_t>(p[o + 2]) << 16 | static_cast<uint32_t>(p[o + 3]) << 24;
-  }
+  uint16_t u16(size_t o) const { return le16_get(p + o); }
+  uint32_t u32(size_t o) const { return le32_get(p + o); }
 };
 
 // The entries of the directory at offset: named entries first, then those

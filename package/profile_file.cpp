@@ -5,33 +5,12 @@
 
 namespace {
 
-// Sets the length of an open file.
-int Resize(HANDLE file, DWORD length, DWORD* sysError) {
-  LONG high = 0;
-  SetLastError(NO_ERROR);
-  if (SetFilePointer(file, static_cast<LONG>(length), &high, FILE_BEGIN) ==
-          INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR)
-    return SeekFailureStatus(sysError);
-  if (!SetEndOfFile(file)) {
-    *sysError = GetLastError();
-    return *sysError == ERROR_HANDLE_DISK_FULL || *sysError == ERROR_DISK_FULL ? ST_DISK_FULL
-                                                                             : ST_WRITE_FAILED;
-  }
-  return ST_OK;
-}
-
 // Writes length bytes of text at offset and sets the file's length.
 int WriteFrom(HANDLE file, DWORD offset, const char* text, DWORD length, DWORD* sysError) {
-  LONG high = 0;
-  SetLastError(NO_ERROR);
-  if (SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) ==
-          INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR)
-    return SeekFailureStatus(sysError);
-  DWORD put = 0;
-  int st = length > offset ? FileWrite(file, text + offset, length - offset, &put, sysError) : ST_OK;
-  return st == ST_OK ? Resize(file, length, sysError) : st;
+  int st = FileSeek(file, offset, sysError);
+  if (st == ST_OK && length > offset)
+    st = FileWrite(file, text + offset, length - offset, NULL, sysError);
+  return st == ST_OK ? FileSetLength(file, length, sysError) : st;
 }
 
 // Writes the result over the file from the first byte that differs. The
@@ -46,14 +25,14 @@ int Store(const char* path, const char* old_text, DWORD old_length, const char* 
   int st = FileOpenA(path, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
                      sysError);
   if (st < 0) return st;
-  st = length > old_length ? Resize(file, length, sysError) : ST_OK;
+  st = length > old_length ? FileSetLength(file, length, sysError) : ST_OK;
   if (st == ST_OK) {
     st = WriteFrom(file, first, text, length, sysError);
     DWORD ignored = 0;
     if (st != ST_OK) WriteFrom(file, first, old_text, old_length, &ignored);
   } else {
     DWORD ignored = 0;
-    Resize(file, old_length, &ignored);
+    FileSetLength(file, old_length, &ignored);
   }
   CloseHandle(file);
   return st;

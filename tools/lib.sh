@@ -1,19 +1,22 @@
 # Shared steps of the project's scripts: installing what the build needs,
-# building the three configurations, and the Wine test bench (a private
-# prefix, a persistent wineserver and an Xvfb display).
+# building the three configurations, and the Wine session of the tests and
+# the main job (a private prefix, a persistent wineserver and an Xvfb
+# display).
 #
 # Source it from bash; the scripts set VT_ROOT and VT_BUILD before.
 
 : "${VT_ROOT:?}"
 : "${VT_BUILD:=$VT_ROOT/build}"
 VT_JOBS=${VT_JOBS:-$(nproc 2>/dev/null || echo 2)}
+# The Wine loader and prefix of every Windows program the scripts and the
+# tests start; the build takes both from here (vt_build_config).
 VT_WINEPREFIX=$VT_BUILD/wineprefix
 VT_WINE=/usr/lib/wine/wine64
 export WINEDEBUG=-all
 
 vt_log() { printf '== %s\n' "$*"; }
 
-# Debian packages of the build and the test bench.
+# Debian packages of the build and the Wine session.
 VT_PACKAGES=(
   cmake make clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
@@ -90,7 +93,8 @@ vt_build_config() {
   local config=$1 dir=$VT_BUILD/$1 args=()
   case $config in
     native) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
-    x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-x86_64.cmake") ;;
+    x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-x86_64.cmake"
+                  -DVT_WINE_LOADER="$VT_WINE" -DVT_WINEPREFIX="$VT_WINEPREFIX") ;;
     i686) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-i686.cmake" -DVT_TESTS=OFF) ;;
   esac
   if [ ! -f "$dir/CMakeCache.txt" ]; then
@@ -107,8 +111,9 @@ vt_build_all() {
 }
 
 # Starts Xvfb on the first free display and a persistent wineserver for the
-# private prefix, creating the prefix the first time. vt_bench_stop ends both.
-vt_bench_start() {
+# private prefix, creating the prefix the first time. vt_wine_session_stop
+# ends both.
+vt_wine_session_start() {
   export WINEPREFIX=$VT_WINEPREFIX
   # Xvfb picks a free display itself and writes its number to fd 3.
   local numfile=$VT_BUILD/xvfb.display
@@ -134,7 +139,7 @@ vt_bench_start() {
   fi
 }
 
-vt_bench_stop() {
+vt_wine_session_stop() {
   if [ -n "${VT_WINESERVER_STARTED:-}" ]; then
     WINEPREFIX=$VT_WINEPREFIX wineserver -k </dev/null >/dev/null 2>&1 || true
     VT_WINESERVER_STARTED=

@@ -609,3 +609,76 @@ TEST_F(FileLayer, TempFolderOfBothFormsAndWhenTheLongNameFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// A checksum that counts bytes and their sum, enough to tell which bytes a
+// pass saw.
+uint32_t SumStep(uint32_t sum, const void* bytes, int count) {
+  const unsigned char* p = static_cast<const unsigned char*>(bytes);
+  for (int i = 0; i < count; ++i) sum = sum * 31 + p[i];
+  return sum;
+}
+
+}  // namespace
+
+// One copy routine for every block loop: ranges, the end of the source,
+// the running checksum and the comparisons, over more than one block.
+TEST_F(FileLayer, CopyRangeCopiesSumsAndComparesAcrossBlocks) {
+  const std::string bytes = Pattern(200000, 'c');
+  std::wstring source = scratch / L"source.bin", target = scratch / L"target.bin",
+               other = scratch / L"other.bin";
+  WriteBytes(source, bytes);
+  std::string changed = bytes;
+  changed[150000] ^= 1;
+  WriteBytes(other, changed);
+  struct Row {
+    const char* what;
+    DWORD skip, length;
+    int status;
+    size_t passed;
+  } rows[] = {
+      {"to the end", 0, FILE_COPY_TO_END, ST_OK, 200000},
+      {"a range", 1000, 120000, ST_OK, 120000},
+      {"past the end", 190000, 20000, ST_SHORT_READ, 10000},
+      {"nothing", 5, 0, ST_OK, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    HANDLE in = NULL, out = NULL;
+    DWORD error = 0;
+    ASSERT_GE(FileOpen(source.c_str(), &in, GENERIC_READ, 0, OPEN_EXISTING, &error), 0);
+    ASSERT_GE(FileOpen(target.c_str(), &out, GENERIC_WRITE, 0, CREATE_ALWAYS, &error), 0);
+    ASSERT_EQ(FileSeek(in, row.skip, &error), ST_OK);
+    FileCopy copy = {row.length, out, NULL, NULL, SumStep, 7, 0};
+    EXPECT_EQ(FileCopyRange(in, &copy, &error), row.status);
+    FileSys.CloseHandle(in);
+    FileSys.CloseHandle(out);
+    std::string expected = bytes.substr(row.skip, row.passed);
+    EXPECT_EQ(copy.passed, row.passed);
+    EXPECT_EQ(copy.sum, SumStep(7, expected.data(), static_cast<int>(expected.size())));
+    EXPECT_TRUE(ReadBytes(target) == expected);
+  }
+  // Compared with a file and with a buffer: the one changed byte is found.
+  for (const std::wstring* compared : {&source, &other}) {
+    HANDLE in = NULL, with = NULL;
+    DWORD error = 0;
+    ASSERT_GE(FileOpen(source.c_str(), &in, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, &error),
+              0);
+    ASSERT_GE(
+        FileOpen(compared->c_str(), &with, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, &error),
+        0);
+    FileCopy same = {FILE_COPY_TO_END, NULL, with, NULL, NULL, 0, 0};
+    int expected = compared == &source ? ST_OK : ST_CONTENT_DIFFERS;
+    EXPECT_EQ(FileCopyRange(in, &same, &error), expected);
+    FileSys.CloseHandle(with);
+    ASSERT_EQ(FileSeek(in, 0, &error), ST_OK);
+    FileCopy buffer = {200000, NULL, NULL, compared == &source ? bytes.data() : changed.data(),
+                       NULL, 0, 0};
+    EXPECT_EQ(FileCopyRange(in, &buffer, &error), expected);
+    if (expected != ST_OK) {
+      EXPECT_EQ(error, static_cast<DWORD>(ERROR_CRC));
+    }
+    FileSys.CloseHandle(in);
+  }
+}

@@ -9,6 +9,9 @@
 
 #include <string>
 
+#include "common/placement.h"
+#include "common/time_stamp.h"
+
 namespace {
 
 struct SplitCase {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/time_stamp.h"
+#include "common/window.h"
 #include "tests/common/message_test_res.h"
 #include "tests/support/ui_driver.h"
 

@@ -123,7 +123,10 @@ std::wstring Editor::Text(int id) { return UiControlText(Main(), id); }
                                        << "\"";
 }
 
-void Editor::Type(int id, const std::wstring& text) { UiSetEditText(Main(), id, text.c_str()); }
+void Editor::Type(int id, const std::wstring& text) {
+  EXPECT_TRUE(UiSetEditText(Main(), id, text.c_str()))
+      << "the text of control " << id << " was not taken";
+}
 void Editor::Press(int id) { UiPress(Main(), id); }
 void Editor::Command(int id) { UiCommand(Main(), id); }
 bool Editor::Checked(int id) { return UiChecked(Main(), id); }

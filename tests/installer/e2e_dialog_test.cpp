@@ -27,8 +27,6 @@ const wchar_t kRestartAsk[] = L"処理を完了する為にはPCの再起動が�
 
 const DWORD kWindowWait = 60000;
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
 std::wstring UserName() {
   wchar_t user[256];
   DWORD size = 256;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <wchar.h>
 #include <windows.h>
 
 #include <map>
@@ -13,6 +14,35 @@
 #include "tests/installer/e2e_support.h"
 
 const DWORD kRunTimeout = 90000;
+
+// The local date as the uninstall entry's InstallDate gives it.
+inline std::wstring Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[16];
+  swprintf(text, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+const wchar_t kSharedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// The shared-module count of path: -1 when there is no value.
+inline long SharedCount(const std::wstring& path) {
+  DWORD count = 0, size = sizeof count, type = 0;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_READ, &key)) return -1;
+  LONG result = RegQueryValueExW(key, path.c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(&count), &size);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long>(count) : -1;
+}
+
+inline void SharedCountRemove(const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_SET_VALUE, &key)) return;
+  RegDeleteValueW(key, path.c_str());
+  RegCloseKey(key);
+}
 
 // One package of the test module under a name of its own, with its GUID,
 // and the clean-up of everything a run may have left.
@@ -44,6 +74,7 @@ class InstallerE2E : public ::testing::Test {
     KeyRemove(UninstallKey(guid_));
     TreeRemove(UninstallFolder());
     PendingRenamesRemove(module_name_);
+    SharedCountRemove(Target());
   }
 
   std::wstring PackageName() const { return L"pkg_" + tag_ + L".exe"; }

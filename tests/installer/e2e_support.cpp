@@ -20,9 +20,9 @@ std::wstring Native(const wchar_t* path) {
   return out;
 }
 
-std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 }  // namespace
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring InstallerExe() { return Native(VT_INSTALLER_EXE); }
 std::wstring TestComDll() { return Native(VT_TESTCOM_DLL); }
@@ -58,11 +58,11 @@ PackageResult PackageBuild(const std::wstring& output, const std::wstring& modul
                            const std::vector<std::wstring>& assignments, bool silent) {
   PackageResult result;
   std::wstring log = output + L".vtpack.txt";
-  std::wstring command = Quote(Native(VT_VTPACK_EXE)) + L" " + Quote(InstallerExe()) + L" " +
-                         Quote(BaseDocument()) + L" " +
-                         (module.empty() ? std::wstring(L"-") : Quote(module)) + L" " +
-                         Quote(output);
-  for (const std::wstring& assignment : assignments) command += L" " + Quote(assignment);
+  std::wstring command = Quoted(Native(VT_VTPACK_EXE)) + L" " + Quoted(InstallerExe()) + L" " +
+                         Quoted(BaseDocument()) + L" " +
+                         (module.empty() ? std::wstring(L"-") : Quoted(module)) + L" " +
+                         Quoted(output);
+  for (const std::wstring& assignment : assignments) command += L" " + Quoted(assignment);
   if (silent) command += L" --silent";
 
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -222,7 +222,10 @@ std::map<std::wstring, std::wstring> KeyTexts(const std::wstring& key) {
                       reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS)
       break;
     data[data_size / sizeof(wchar_t)] = 0;
-    texts[name] = type == REG_SZ ? data : L"<not REG_SZ>";
+    if (type == REG_DWORD && data_size == sizeof(DWORD))
+      texts[name] = std::to_wstring(static_cast<DWORD>(data[0]) | static_cast<DWORD>(data[1]) << 16);
+    else
+      texts[name] = type == REG_SZ ? data : L"<not REG_SZ>";
   }
   RegCloseKey(handle);
   return texts;

@@ -73,6 +73,9 @@ void WineVersionSet(const std::wstring& exe_name, const wchar_t* version);
 // false when it was not saved.
 bool ScreenSave(const wchar_t* name, std::initializer_list<HWND> windows);
 
+// Text in double quotes, as a command-line argument.
+std::wstring Quoted(const std::wstring& text);
+
 // Files.
 std::string FileBytes(const std::wstring& path);
 bool FileWriteBytes(const std::wstring& path, const std::string& bytes);
@@ -84,7 +87,7 @@ void TreeRemove(const std::wstring& folder);
 
 // Registry under HKEY_LOCAL_MACHINE (64-bit view).
 bool KeyExists(const std::wstring& key);
-// Every value of a key by name, REG_SZ texts only.
+// Every value of a key by name: REG_SZ texts, REG_DWORD numbers in decimal.
 std::map<std::wstring, std::wstring> KeyTexts(const std::wstring& key);
 bool ValueExists(const std::wstring& key, const std::wstring& name);
 void KeyRemove(const std::wstring& key);

@@ -31,6 +31,12 @@ TEST_F(InstallerE2E, SilentInstallThenUninstallThenUninstallAgain) {
       {L"UnInstallLocation", UninstallFolder()},
       {L"InstallUserInfo", user},
       {L"UninstallString", L"\"" + Uninstaller() + L"\" -UnInstall/" + guid_},
+      {L"QuietUninstallString", L"\"" + Uninstaller() + L"\" -UnInstall/" + guid_ + L" -Silent/"},
+      {L"DisplayIcon", Uninstaller()},
+      {L"InstallDate", Today()},
+      {L"EstimatedSize", std::to_wstring((module_bytes_.size() + 1023) / 1024)},
+      {L"NoModify", L"1"},
+      {L"NoRepair", L"1"},
   };
   std::map<std::wstring, std::wstring> entry = KeyTexts(UninstallKey(guid_));
   EXPECT_EQ(entry, expected);

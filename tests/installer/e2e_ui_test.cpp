@@ -47,8 +47,6 @@ long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen,
   return result;
 }
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
 using InstallerPopups = InstallerE2E;
 
 TEST_F(InstallerPopups, FailedCheckIsReportedWhenWarningsAreOn) {

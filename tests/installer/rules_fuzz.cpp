@@ -14,6 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < n; ++i) line[i] = static_cast<wchar_t>(data[2 * i] | data[2 * i + 1] << 8);
   line[n] = 0;
 
+  // The switches come out of the line whole: what is left is never longer
+  // than the line, and a log path always fits a path.
+  CommandSwitches switches;
+  command_line_switches(line, &switches);
+  if (TextLength(switches.rest) > n || TextLength(switches.log_path) >= COMMAND_LOG_CAP)
+    __builtin_trap();
+
   wchar_t guid[256];
   if (command_line_is_uninstall(line)) {
     command_line_guid(line, guid, 256);

@@ -249,4 +249,99 @@ TEST(InstallerUninstallEntry, ValuesInOrderWithoutEmptyTexts) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(std::wstring(rows[i].name), kept[i]);
 }
 
+TEST(InstallerUninstallEntry, FactsForTheProgramListAndDeploymentTools) {
+  UninstallTexts texts = {L"Grid", L"1.0.1", L"", L"", L"C:\\u", L"", L"", L"", L"user", L"cmd"};
+  UninstallFacts facts = {L"C:\\u\\hvuninst.exe", L"20261208", L"cmd -Silent/", 14};
+  RegistryRow rows[UNINSTALL_ROWS_MAX];
+  ASSERT_EQ(uninstall_entry_rows(texts, rows, &facts), 11);
+  const struct {
+    const wchar_t* name;
+    const wchar_t* text;
+    unsigned long number;
+  } expected[] = {{L"DisplayIcon", L"C:\\u\\hvuninst.exe", 0},
+                  {L"InstallDate", L"20261208", 0},
+                  {L"QuietUninstallString", L"cmd -Silent/", 0},
+                  {L"EstimatedSize", nullptr, 14},
+                  {L"NoModify", nullptr, 1},
+                  {L"NoRepair", nullptr, 1}};
+  for (int i = 0; i < 6; ++i) {
+    const RegistryRow& row = rows[5 + i];
+    EXPECT_EQ(std::wstring(row.name), expected[i].name);
+    if (expected[i].text) {
+      ASSERT_NE(row.text, nullptr) << i;
+      EXPECT_EQ(std::wstring(row.text), expected[i].text);
+    } else {
+      EXPECT_EQ(row.text, nullptr) << i;
+      EXPECT_EQ(row.number, expected[i].number) << i;
+    }
+  }
+  facts.estimated_size_kb = 0;  // a size not known is no value
+  EXPECT_EQ(uninstall_entry_rows(texts, rows, &facts), 10);
+  wchar_t quiet[64];
+  ASSERT_GT(compose_quiet_uninstall_command(quiet, 64, L"\"C:\\u\\hvuninst.exe\" -UnInstall/x"), 0);
+  EXPECT_EQ(std::wstring(quiet), L"\"C:\\u\\hvuninst.exe\" -UnInstall/x -Silent/");
+}
+
+TEST(InstallerSharedCount, InstallCountsTheEarlierOwnerAndAReinstallOnce) {
+  struct Row {
+    unsigned long count;
+    bool existed, reinstall;
+    unsigned long after;
+  } rows[] = {
+      {0, false, false, 1},  // the first owner of a new file
+      {0, true, false, 2},   // a file that was there without a count: its owner and us
+      {1, true, false, 2},   {5, true, false, 6},
+      {2, true, true, 2},    // our entry is still there: counted already
+      {0, true, true, 1},    // installed before counts were kept
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(shared_count_after_install(r.count, r.existed, r.reinstall), r.after)
+        << r.count << " " << r.existed << " " << r.reinstall;
+  // The uninstall removes the module only when no other product is left.
+  const unsigned long uninstall[][2] = {{0, 0}, {1, 0}, {2, 1}, {7, 6}};
+  for (const auto& u : uninstall) EXPECT_EQ(shared_count_after_uninstall(u[0]), u[1]) << u[0];
+}
+
+TEST(InstallerCommandLine, SwitchesAnywhereLeaveTheRestAsItWas) {
+  struct Row {
+    const wchar_t* line;
+    bool silent;
+    const wchar_t* log;
+    const wchar_t* rest;
+  } rows[] = {
+      {L"", false, L"", L""},
+      {L"-UnInstall/{abc}", false, L"", L"-UnInstall/{abc}"},
+      {L"-Silent/", true, L"", L""},
+      {L"-UnInstall/{abc} -Silent/", true, L"", L"-UnInstall/{abc}"},
+      {L"-Silent/ -UnInstall/{abc}", true, L"", L"-UnInstall/{abc}"},
+      {L"  -Log/C:\\l.txt   -UnInstall/{abc}  -Silent/ ", true, L"C:\\l.txt", L"-UnInstall/{abc}"},
+      {L"-Log/\"C:\\my logs\\run.log\" -Silent/", true, L"C:\\my logs\\run.log", L""},
+      {L"-UnInstall/{abc} x -Silent/ y", true, L"", L"-UnInstall/{abc} x y"},
+      {L"-UnInstall/{abc}  junk", false, L"", L"-UnInstall/{abc}  junk"},
+      {L"-silent/", false, L"", L"-silent/"},  // exact case, as -UnInstall
+      {L"-Silent/x", false, L"", L"-Silent/x"},
+      {L"-Log/", false, L"", L"-Log/"},
+      {L"-Log/\"\"", false, L"", L""},
+  };
+  for (const Row& r : rows) {
+    CommandSwitches s;
+    command_line_switches(r.line, &s);
+    EXPECT_EQ(s.silent, r.silent) << r.line;
+    EXPECT_EQ(std::wstring(s.log_path), r.log) << r.line;
+    EXPECT_EQ(std::wstring(s.rest), r.rest) << r.line;
+  }
+  // A log path longer than a path may be is no log; the run goes on.
+  CommandSwitches s;
+  std::wstring line = L"-Log/C:\\" + std::wstring(300, L'a') + L" -Silent/";
+  command_line_switches(line.c_str(), &s);
+  EXPECT_TRUE(s.silent);
+  EXPECT_EQ(std::wstring(s.log_path), L"");
+}
+
+TEST(InstallerStatus, EveryStatusHasAMeaning) {
+  for (int status : {0, 11, 12, 13, 14, 21, 22, 23, 24, 31, 32, 33, 34, 41, 999, 3010})
+    EXPECT_NE(std::wstring(run_status_meaning(status)), L"不明") << status;
+  EXPECT_EQ(std::wstring(run_status_meaning(35)), L"不明");
+}
+
 }  // namespace

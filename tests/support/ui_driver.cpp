@@ -11,6 +11,8 @@ namespace {
 
 const DWORD kPollMs = 20;
 const UINT kSendTimeoutMs = 2000;
+// How long a busy program is waited for before an input counts as lost.
+const DWORD kBusyWaitMs = 30000;
 
 // Texts longer than this are not expected in a dialog of either program.
 const int kTextCap = 4096;
@@ -253,11 +255,18 @@ bool UiSetEditText(HWND dialog, int id, const wchar_t* text) {
   if (!edit) return false;
   // A single-line edit sends EN_UPDATE and EN_CHANGE itself when its text is
   // set; a multi-line edit does not, so those are sent on its behalf.
+  // A program busy with the work of the last command (a save on a loaded
+  // machine) is not hung: the text is offered again until it is taken, so
+  // that no input is lost between two commands.
   DWORD_PTR taken = 0;
-  if (!SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) ||
-      !taken)
-    return false;
+  for (DWORD start = GetTickCount();;) {
+    if (SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) &&
+        taken)
+      break;
+    if (!IsWindow(edit) || GetTickCount() - start > kBusyWaitMs) return false;
+    Sleep(50);
+  }
   if (GetWindowLongPtrW(edit, GWL_STYLE) & ES_MULTILINE) {
     if (!PostCommand(dialog, id, EN_UPDATE, edit) || !PostCommand(dialog, id, EN_CHANGE, edit))
       return false;

@@ -2,7 +2,9 @@
 // records the module under HKLM\Software\VantorelTest\Registered (value:
 // its file name, data: its full path) and DllUnregisterServer removes that
 // value again. The Installer's tests and the sample job install it.
+// A copy whose name starts with "vtfail" refuses to be registered.
 #include <windows.h>
+#include <olectl.h>
 
 namespace {
 
@@ -30,6 +32,10 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
   wchar_t path[MAX_PATH];
   const wchar_t* name;
   if (!OwnNames(path, MAX_PATH, &name)) return E_FAIL;
+  // A copy named "vtfail*" refuses its registration, as a broken control
+  // would.
+  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, name, 6, L"vtfail", 6) == CSTR_EQUAL)
+    return SELFREG_E_CLASS;
   HKEY key;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL))
     return E_FAIL;

@@ -22,8 +22,8 @@ vt_install_packages || exit 1
 vt_build_all || exit 1
 
 bin=$VT_BUILD/x86_64
-trap vt_bench_stop EXIT
-vt_bench_start
+trap vt_wine_session_stop EXIT
+vt_wine_session_start
 
 work=$VT_BUILD/bench-build
 rm -rf "$work"

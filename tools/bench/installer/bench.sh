@@ -32,8 +32,8 @@ for config in i686 x86_64; do
 done
 
 bin=$VT_BUILD/x86_64
-trap vt_bench_stop EXIT
-vt_bench_start
+trap vt_wine_session_stop EXIT
+vt_wine_session_start
 
 work=$VT_BUILD/bench-installer
 rm -rf "$work"

@@ -192,19 +192,19 @@ cold_wait() {
 
 cleanup() {
   warm_stop
-  vt_bench_stop
+  vt_wine_session_stop
 }
 trap cleanup EXIT
 fresh_prefix=
 [ -f "$VT_WINEPREFIX/.vantorel-ready" ] || fresh_prefix=1
-vt_bench_start
+vt_wine_session_start
 if [ -n "$fresh_prefix" ]; then
   # In the wineserver session that created the prefix, every start of
   # Wine's desktop process waits 10 s for the RPC service and fails
   # (measured): the cold runs need a server of their own.
-  vt_bench_stop
+  vt_wine_session_stop
   wineserver -w </dev/null >/dev/null 2>&1
-  vt_bench_start
+  vt_wine_session_start
 fi
 
 system32=$WINEPREFIX/drive_c/windows/system32
