@@ -1,4 +1,4 @@
-// Command lines: quoting arguments.
+// Command lines: quoting arguments, and finding a program's own arguments.
 #include "common/command_line.h"
 
 #include "common/text.h"
@@ -51,4 +51,12 @@ int CommandLineAppendSwitch(wchar_t* line, size_t cap, const wchar_t* text) {
   for (size_t i = 0; i < length; ++i) *out++ = text[i];
   *out = 0;
   return static_cast<int>(out - line);
+}
+
+const wchar_t* CommandLineArguments(const wchar_t* line) {
+  bool quoted = false;
+  for (; *line && (quoted || *line > L' '); ++line)
+    if (*line == L'"') quoted = !quoted;
+  while (*line && *line <= L' ') ++line;
+  return line;
 }

@@ -1,5 +1,6 @@
 // Command lines for programs the system starts: each argument enclosed in
-// double quotes so that the program reads it back as exactly one argument.
+// double quotes so that the program reads it back as exactly one argument;
+// and, for a program's own start, its arguments without its name.
 // Compiles without windows.h.
 //
 // The rules are those of CommandLineToArgvW and of the C runtime's argv
@@ -31,3 +32,10 @@ int CommandLineAppendQuoted(wchar_t* line, size_t cap, const wchar_t* value);
 // the line is not empty. Returns the new length, or -1 when the result
 // does not fit; the line is then left as it was.
 int CommandLineAppendSwitch(wchar_t* line, size_t cap, const wchar_t* text);
+
+// The arguments of a program's own command line (as the system gives it
+// the whole line): what follows the program name and the blanks after it,
+// as the C runtime hands it to WinMain. The name runs to the first
+// character up to a space (controls included) outside double quotes; a
+// double quote inside it opens or closes a quoted part.
+const wchar_t* CommandLineArguments(const wchar_t* line);

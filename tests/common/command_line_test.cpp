@@ -1,5 +1,6 @@
 // Quoting arguments: what is written for each kind of value, what is
-// refused, and that a refusal or an overflow leaves the line as it was.
+// refused, and that a refusal or an overflow leaves the line as it was;
+// and a program's arguments found behind its name.
 #include "common/command_line.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,24 @@ TEST(CommandLineAppendQuoted, RefusesQuotesControlCharactersAndOverflow) {
   EXPECT_EQ(CommandLineAppendSwitch(line, 12, L"/du"), 11);
   EXPECT_EQ(CommandLineAppendSwitch(line, 12, L"/a"), -1);
   EXPECT_STREQ(line, L"sign /f /du") << "an overflow leaves the line as it was";
+}
+
+TEST(CommandLineArguments, SkipsTheProgramNameAndTheBlanksAfterIt) {
+  struct Row {
+    const wchar_t *line, *arguments;
+  } rows[] = {
+      {L"", L""},
+      {L"Setup.exe", L""},
+      {L"Setup.exe   ", L""},
+      {L"Setup.exe -Silent/", L"-Silent/"},
+      {L"\"C:\\Program Files\\Setup.exe\" -UnInstall/{G}", L"-UnInstall/{G}"},
+      {L"\"C:\\Program Files\\Setup.exe\"-Silent/", L""},  // the name ends at a blank only
+      {L"C:\\My\" \"Setup.exe \t -Log/\"a b\"  x ", L"-Log/\"a b\"  x "},
+      {L"Setup.exe\t\r\n-Silent/", L"-Silent/"},  // every control counts as a blank
+      {L"\"unclosed name -Silent/", L""},
+      {L"セットアップ.exe ソ", L"ソ"},
+  };
+  for (const Row& row : rows) EXPECT_STREQ(CommandLineArguments(row.line), row.arguments) << row.line;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmark of the Installer: the image size of Installer.exe for i686 (the
-# shipped build; budget 98,304 bytes, the overhead of every package) and
+# shipped build, the overhead of every package: target under 64 KiB, budget
+# 98,304 bytes) and
 # x86_64, then the wall time and peak memory of a silent install and its
 # uninstall under Wine for modules of 1 MiB and 64 MiB. The payload is
 # copied in fixed blocks, so the peak memory must not grow with the module.
@@ -19,6 +20,7 @@ vt_install_packages || exit 1
 vt_build_all || exit 1
 
 budget=98304
+target=65536
 status=0
 echo "Installer image size"
 for config in i686 x86_64; do
@@ -26,7 +28,8 @@ for config in i686 x86_64; do
   size=$(stat -c %s "$image")
   verdict=
   if [ "$config" = i686 ]; then
-    if [ "$size" -le "$budget" ]; then verdict="(budget $budget: ok)"; else verdict="(budget $budget: OVER)"; status=1; fi
+    if [ "$size" -lt "$target" ]; then verdict="(under 64 KiB"; else verdict="(64 KiB or more"; fi
+    if [ "$size" -le "$budget" ]; then verdict+="; budget $budget: ok)"; else verdict+="; budget $budget: OVER)"; status=1; fi
   fi
   printf '  %-7s %8d bytes %s\n' "$config" "$size" "$verdict"
 done
