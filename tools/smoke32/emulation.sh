@@ -49,10 +49,9 @@ s32_tree_valid() {
   s32_stamp_valid "$S32_TREE" && grep -qF -- "-L $S32_TREE " "$S32_TREE/usr/lib/wine/wine-preloader"
 }
 
-# Runs the i386 Wine loader under the emulator with the arguments.
-s32_wine() {
-  qemu-i386-static -L "$S32_TREE" "$S32_TREE/usr/lib/wine/wine" "$@"
-}
+# The i386 Wine loader under the emulator: the command that runs a program
+# in the tree's Wine.
+S32_WINE=(qemu-i386-static -L "$S32_TREE" "$S32_TREE/usr/lib/wine/wine")
 
 # Writes zlib1.dll as Debian's libwine makes it when it is installed (a
 # step that unpacking skips): the MinGW build of zlib with the mark of a
@@ -166,8 +165,7 @@ s32_prefix_make() {
   # programs under test need no service).
   WINEPREFIX=$work "$S32_SERVER" -p </dev/null >/dev/null 2>&1
   WINEPREFIX=$work WINESERVER=$S32_SERVER WINEDLLOVERRIDES="services.exe=d" \
-    qemu-i386-static -L "$S32_TREE" \
-    "$S32_TREE/usr/lib/wine/wine" wineboot.exe --init </dev/null >"$log" 2>&1 &
+    "${S32_WINE[@]}" wineboot.exe --init </dev/null >"$log" 2>&1 &
   local boot=$!
   while [ $SECONDS -lt $deadline ]; do
     if grep -q '^wine: configuration in .* has been updated' "$log"; then
