@@ -428,12 +428,31 @@ int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD*
     }
     FileClose(file);
   }
-  if (status >= 0 && !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *sysError = GetLastError();
-    status = FileWriteErrorStatus(*sysError);
-  }
+  if (status >= 0) status = FileReplace(temp, path, sysError);
   if (status < 0) FileSys.DeleteFileW(temp);
   return status < 0 ? status : ST_OK;
+}
+
+int FileReplace(const wchar_t* from, const wchar_t* to, DWORD* sysError) {
+  if (FileSys.MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    *sysError = 0;
+    return ST_OK;
+  }
+  *sysError = GetLastError();
+  return FileWriteErrorStatus(*sysError);
+}
+
+FileKind FileKindGet(const wchar_t* path) {
+  DWORD attributes = FileSys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FILE_KIND_NONE;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_KIND_FOLDER : FILE_KIND_FILE;
+}
+
+bool FileReadOnlyClear(const wchar_t* path) {
+  DWORD attributes = FileSys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    return true;
+  return FileSys.SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
 }
 
 int HeapBlockCreate(int size, HANDLE* heap, void** block, DWORD* sysError) {

@@ -122,6 +122,26 @@ int FileCreateWrite(const wchar_t* path, DWORD length, const void* data,
 // in one step, so a failed write leaves an existing file whole.
 int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError);
 
+// Puts the file from in to's place in one step, replacing a file there,
+// and returns only when the move has reached the disk. Both names must lie
+// on one volume. Returns 0, or for a failed move the status of
+// FileWriteErrorStatus; from is then left where it was.
+int FileReplace(const wchar_t* from, const wchar_t* to, DWORD* sysError);
+
+// What a path names.
+enum FileKind {
+  FILE_KIND_NONE,   // nothing, or nothing that may be asked about
+  FILE_KIND_FILE,
+  FILE_KIND_FOLDER
+};
+
+// What path names now. For FILE_KIND_NONE the last error says why.
+FileKind FileKindGet(const wchar_t* path);
+
+// Clears the read-only attribute of a file that carries it. Returns false
+// only when the attribute is there and could not be cleared.
+bool FileReadOnlyClear(const wchar_t* path);
+
 // Loads a whole file (ANSI path) into a zero-filled block of a private heap.
 // An empty file gives 0 with no heap and no block.
 int FileLoad(const char* path, HANDLE* heap, void** block, DWORD* size,

@@ -9,7 +9,7 @@ const FileSyscalls kSystemCalls = {
     ::HeapCreate,       ::HeapAlloc,          ::HeapFree,           ::HeapDestroy,
     ::CreateDirectoryW, ::GetFileAttributesW, ::SetFileAttributesW, ::FindFirstFileW,
     ::FindNextFileW,    ::FindClose,          ::DeleteFileW,        ::RemoveDirectoryW,
-    ::GetTempPathW,     ::GetLongPathNameW};
+    ::GetTempPathW,     ::GetLongPathNameW,   ::MoveFileExW};
 
 }  // namespace
 

@@ -34,6 +34,7 @@ struct FileSyscalls {
   decltype(&::RemoveDirectoryW) RemoveDirectoryW;
   decltype(&::GetTempPathW) GetTempPathW;
   decltype(&::GetLongPathNameW) GetLongPathNameW;
+  decltype(&::MoveFileExW) MoveFileExW;
 };
 
 // The table the layer calls through.

@@ -46,10 +46,7 @@ const char kUnregisterExport[] = "DllUnregisterServer";
 // the documents folder, then the folder of the last file opened.
 wchar_t DefaultFolder[VT_PATH_CAP];
 
-bool IsFolder(const wchar_t* path) {
-  DWORD a = GetFileAttributesW(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFolder(const wchar_t* path) { return FileKindGet(path) == FILE_KIND_FOLDER; }
 
 // The dialog's initial folder and proposed file name from a path that
 // names a folder or a file.

@@ -18,7 +18,7 @@ const wchar_t kTemplateName[] = L"Installer.exe";
 const wchar_t kDocumentName[] = L"instbase.ini";
 const wchar_t kSilentSwitch[] = L"silent.dat";
 
-bool Exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const wchar_t* path) { return FileKindGet(path) != FILE_KIND_NONE; }
 
 // "%s\%s" into a path buffer; empty when it does not fit, which the build
 // then reports at the step that uses it.

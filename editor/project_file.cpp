@@ -15,10 +15,7 @@ namespace {
 
 enum { LAST_FOLDER_FILE_SIZE = 280 };
 
-bool FolderExists(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool FolderExists(const wchar_t* path) { return FileKindGet(path) == FILE_KIND_FOLDER; }
 
 // The project folder named by a record's GUID field.
 bool RecordProjectFolder(const ProjectRecord* record, wchar_t* folder) {
@@ -75,7 +72,7 @@ bool CopyAttachment(uint8_t wanted, char* field, size_t size, const wchar_t* pro
   if (name_at >= length || !field_to_text(name, VT_PATH_CAP, field + name_at, length - name_at))
     return false;
   if (TextFormat(target, VT_PATH_MAX + 1, L"%s\\%s", project_folder, name) < 0) return false;
-  if (GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES) return true;
+  if (FileKindGet(target) != FILE_KIND_NONE) return true;
   char target_field[sizeof ProjectRecord().linked_installer_path];
   if (size != sizeof target_field || !text_to_field(target_field, size, target) ||
       !field_to_text(source, VT_PATH_CAP, field, size))

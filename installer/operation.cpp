@@ -217,7 +217,7 @@ void OutcomeReport(bool direct, const wchar_t* failure) {
 // Install mode after the checks: the module, its registration, the
 // shared count and the uninstaller with its entry.
 void InstallRun(const wchar_t* target, wchar_t* failure) {
-  const bool existed = GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES;
+  const bool existed = FileKindGet(target) != FILE_KIND_NONE;
   wchar_t key[VT_PATH_CAP];
   const bool reinstall = compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0 &&
                          registry_key_exists(key);

@@ -55,9 +55,7 @@ int CopyWritable(const wchar_t* from, const wchar_t* to, DWORD* sysError) {
     *sysError = GetLastError();
     return ST_BUILD_COPY;
   }
-  DWORD attributes = GetFileAttributesW(to);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesW(to, attributes & ~FILE_ATTRIBUTE_READONLY);
+  FileReadOnlyClear(to);
   return ST_OK;
 }
 
@@ -267,11 +265,7 @@ int StepOutput(Work* w, DWORD* sysError) {
   }
   if (in) CloseHandle(in);
   if (out) CloseHandle(out);
-  if (st >= 0 &&
-      !MoveFileExW(temp, b->output, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *sysError = GetLastError();
-    st = ST_BUILD_COPY;
-  }
+  if (st >= 0 && FileReplace(temp, b->output, sysError) < 0) st = ST_BUILD_COPY;
   if (st >= 0) {
     w->beside = false;  // it is the output now
     return ST_OK;

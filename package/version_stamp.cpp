@@ -47,7 +47,7 @@ void VersionInfoFree(VersionInfo* v) {
 // cannot be had), ST_VER_READ when it cannot be read. The caller frees v.
 int VersionInfoRead(const wchar_t* path, VersionInfo* v, DWORD* sysError) {
   *v = VersionInfo{NULL, NULL, NULL, NULL, NULL};
-  if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
+  if (FileKindGet(path) == FILE_KIND_NONE) {
     *sysError = GetLastError();
     return ST_VER_NO_FILE;
   }

@@ -309,6 +309,54 @@ TEST_F(FileLayer, AnEmptyRecordOnlyCreatesAnEmptyFile) {
   EXPECT_EQ(ReadBytes(path), "old");
 }
 
+// -- Replacing a file in one step --------------------------------------------
+
+BOOL WINAPI MoveRefused(LPCWSTR, LPCWSTR, DWORD) {
+  SetLastError(ERROR_SHARING_VIOLATION);
+  return FALSE;
+}
+
+// A replacement whose last step fails leaves the file it was to replace
+// whole and no file of its own beside it; one that succeeds leaves only the
+// new content. The kinds a path can name are told apart, a missing path
+// from a folder in particular.
+TEST_F(FileLayer, ReplacementIsAllOrNothingAndPathKindsAreToldApart) {
+  std::wstring path = scratch / L"kept.dat";
+  WriteBytes(path, "old");
+  DWORD error = 0;
+  FileSys.MoveFileExW = MoveRefused;
+  EXPECT_EQ(FileReplaceWrite(path.c_str(), 3, "new", &error), ST_WRITE_FAILED);
+  EXPECT_EQ(error, DWORD(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(ReadBytes(path), "old");
+  std::wstring moved = scratch / L"moved.dat";
+  WriteBytes(moved, "xyz");
+  EXPECT_EQ(FileReplace(moved.c_str(), path.c_str(), &error), ST_WRITE_FAILED);
+  EXPECT_EQ(ReadBytes(moved), "xyz");
+  FileSyscallsReset();
+  FileSys.CreateFileW = CountedCreateW;
+  FileSys.CloseHandle = CountedClose;
+  EXPECT_EQ(FileKindGet(moved.c_str()), FILE_KIND_FILE);
+  EXPECT_EQ(FileReplace(moved.c_str(), path.c_str(), &error), ST_OK);
+  EXPECT_EQ(ReadBytes(path), "xyz");
+  EXPECT_EQ(FileKindGet(moved.c_str()), FILE_KIND_NONE);
+  EXPECT_EQ(FileReplaceWrite(path.c_str(), 3, "new", &error), ST_OK);
+  EXPECT_EQ(ReadBytes(path), "new");
+  EXPECT_EQ(FileKindGet(scratch.path().c_str()), FILE_KIND_FOLDER);
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((scratch / L"*").c_str(), &entry);
+  int entries = 0;
+  do {
+    ++entries;
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  EXPECT_EQ(entries, 3) << "only ., .. and the file itself";
+  // Read-only is cleared when present and harmless when not.
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(FileReadOnlyClear(path.c_str()));
+  EXPECT_FALSE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(FileReadOnlyClear(path.c_str()));
+}
+
 // -- Whole files and heap blocks ----------------------------------------------
 
 DWORD WINAPI FailedSeek(HANDLE, LONG, PLONG, DWORD) {
