@@ -46,6 +46,12 @@ enum {
   ST_DIR_ACCESS_DENIED = -132,
   ST_DIR_EXISTS = -133,
 
+  // Starting a program and waiting for it.
+  ST_PROC_BAD_PROGRAM = -140,  // no full path of at most 259 units
+  ST_PROC_START = -141,        // CreateProcessW failed (system error says why)
+  ST_PROC_WAIT = -142,         // the wait or the exit code failed
+  ST_PROC_RUNNING = -143,      // still running when the time limit passed
+
   // Access control.
   ST_ACL_QUERY = -851,
   ST_ACL_MERGE = -852,

@@ -5,18 +5,13 @@
 
 #include "common/command_line.h"
 #include "common/file.h"
+#include "common/process.h"
 #include "editor/editor_text.h"
 
 namespace {
 
-// "X:\..." (either slash) or "\\server\...": a path the system takes as it
-// is, never relative to the current folder.
-bool IsFullPath(const wchar_t* path) {
-  wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
-  if (drive >= L'a' && drive <= L'z' && path[1] == L':')
-    return path[2] == L'\\' || path[2] == L'/';
-  return path[0] == L'\\' && path[1] == L'\\';
-}
+// How long a tool may take and still count as having ended at once.
+const DWORD kEarlyEndMs = 1000;
 
 int CreationStatus(DWORD error) {
   switch (error) {
@@ -72,7 +67,7 @@ int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD* exit_c
   *exit_code = 0;
   *sysError = 0;
   size_t program_length = program ? TextLengthMax(program, VT_PATH_MAX + 1) : 0;
-  if (program_length == 0 || program_length > VT_PATH_MAX || !IsFullPath(program))
+  if (program_length == 0 || program_length > VT_PATH_MAX || !PathIsFull(program))
     return ST_RUN_NO_PROGRAM;
   size_t arguments_length = arguments ? TextLengthMax(arguments, SIGNING_ARGUMENTS_CAP) : 0;
   if (arguments_length == 0 || arguments_length >= SIGNING_ARGUMENTS_CAP)
@@ -86,37 +81,22 @@ int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD* exit_c
   if (CommandLineAppendSwitch(line, RUN_COMMAND_LINE_CAP, arguments) < 0)
     return ST_RUN_BAD_ARGUMENTS;
 
-  // The program is named as the application to start: the system then
-  // starts exactly that file and searches neither the current folder nor
-  // the program search path.
-  STARTUPINFOW startup;
-  memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process;
-  DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS;
-  if (!CreateProcessW(program, line, NULL, NULL, FALSE, flags, NULL, NULL, &startup,
-                      &process)) {
-    *sysError = GetLastError();
-    return CreationStatus(*sysError);
-  }
-  CloseHandle(process.hThread);
-
-  // Each poll asks whether the process has ended rather than comparing its
-  // exit code with STILL_ACTIVE, which a program may return on purpose.
-  int status = ST_OK;
-  bool ended = false;
-  for (int poll = 0; poll < 10 && !ended; ++poll) {
-    if (poll) Sleep(100);
-    ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-  }
-  if (ended) {
+  const ProcessLaunch launch = {
+      program, line, NULL, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS,
+      -1};
+  HANDLE process = NULL;
+  if (ProcessStart(launch, &process, sysError) < 0) return CreationStatus(*sysError);
+  // Within the polling second the process only tells whether it has ended;
+  // after it, it is waited for.
+  int status = ProcessWait(process, kEarlyEndMs, exit_code, sysError);
+  if (status == ST_OK) {
     status = ST_RUN_ENDED_EARLY;
-  } else if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0) {
-    *sysError = GetLastError();
+  } else if (status == ST_PROC_RUNNING) {
+    status = ProcessWait(process, INFINITE, exit_code, sysError) == ST_OK ? ST_OK : ST_RUN_FAILED;
+  } else {
     status = ST_RUN_FAILED;
   }
-  if (status != ST_RUN_FAILED) GetExitCodeProcess(process.hProcess, exit_code);
-  CloseHandle(process.hProcess);
+  CloseHandle(process);
   return status;
 }
 

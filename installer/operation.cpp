@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/file.h"
+#include "common/process.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
 #include "package/config_keys.h"
@@ -298,21 +299,14 @@ int register_module(const wchar_t* path, bool register_it, DWORD* exit_code) {
   if (compose_regsvr32_path(program, VT_PATH_CAP, Settings.system_folder) < 0 ||
       compose_registration_command(command, 2 * VT_PATH_CAP, program, path, register_it) < 0)
     return REGISTER_NOT_STARTED;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOW;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program, command, NULL, NULL, FALSE, 0, NULL, Settings.system_folder,
-                      &startup, &process))
-    return REGISTER_NOT_STARTED;
+  const ProcessLaunch launch = {program, command, Settings.system_folder, 0, SW_SHOW};
   // The run waits for it: an uninstall deletes the module next, which must
-  // not meet it still loaded there.
-  WaitForSingleObject(process.hProcess, kRegistrationWaitMs);
-  DWORD code = STILL_ACTIVE;
-  if (!GetExitCodeProcess(process.hProcess, &code)) code = STILL_ACTIVE;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // not meet it still loaded there. One that outlasts the wait is left to
+  // run and counts as still running.
+  DWORD code = STILL_ACTIVE, error = 0;
+  int status = ProcessRun(launch, kRegistrationWaitMs, false, &code, &error);
+  if (status == ST_PROC_BAD_PROGRAM || status == ST_PROC_START) return REGISTER_NOT_STARTED;
+  if (status < 0) code = STILL_ACTIVE;
   log_line(L"登録: %s: 終了コード %u", command, static_cast<unsigned>(code));
   if (exit_code) *exit_code = code;
   return REGISTER_STARTED;
