@@ -7,6 +7,7 @@
 
 #include "common/file_syscalls.h"
 #include "common/security.h"
+#include "common/syslib.h"
 
 namespace {
 
@@ -59,6 +60,43 @@ int OpenWithRetry(const C* path, HANDLE* handle, DWORD access, DWORD share,
 }
 
 void FileClose(HANDLE file) { FileSys.CloseHandle(file); }
+
+// Makes the access list of a descriptor the whole list of the object it is
+// given to: without this the system adds what the parent folder passes on
+// to new objects. SetSecurityDescriptorControl exists from Windows 2000 on;
+// the systems before it add nothing to a list that is given.
+void DescriptorProtect(PSECURITY_DESCRIPTOR descriptor) {
+  decltype(&::SetSecurityDescriptorControl) set;
+  if (descriptor &&
+      SystemProcGet(GetModuleHandleW(L"advapi32.dll"), "SetSecurityDescriptorControl", &set))
+    set(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
+// The attributes of an object only the process's user, Administrators and
+// SYSTEM may use; NULL where the system keeps no access lists. The block
+// is the caller's to free.
+SECURITY_ATTRIBUTES* PrivateAttributes(SecurityBlock* block) {
+  SECURITY_ATTRIBUTES* attributes = NULL;
+  SecurityBlockBuild(&attributes, block, SECURITY_GRANT_PRIVATE);
+  if (attributes) DescriptorProtect(attributes->lpSecurityDescriptor);
+  return attributes;
+}
+
+// Creates path anew (it must not exist) for writing, unshared, with the
+// private attributes.
+int PrivateFileCreate(const wchar_t* path, HANDLE* file, DWORD* sysError) {
+  SecurityBlock block = {};
+  SECURITY_ATTRIBUTES* attributes = PrivateAttributes(&block);
+  HANDLE created = FileSys.CreateFileW(path, GENERIC_WRITE, 0, attributes, CREATE_NEW,
+                                       kOpenFlags, NULL);
+  *sysError = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  SecurityBlockFree(&block);
+  *file = created == INVALID_HANDLE_VALUE ? NULL : created;
+  if (*file) return ST_OK;
+  int status = ST_CREATE_FAILED;
+  FileOpenErrorStep(*sysError, CREATE_NEW, &status);
+  return status;
+}
 
 // Clears read-only and hidden on a folder whose attributes can be read.
 void FolderFlagsClear(const wchar_t* folder) {
@@ -396,7 +434,8 @@ int FileCreateWrite(const wchar_t* path, DWORD length, const void* data, DWORD* 
   return FileWriteRecord(path, length, FILE_POS_CREATE, data, sysError);
 }
 
-int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError) {
+int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError,
+                     FileAccess access) {
   wchar_t folder[VT_PATH_CAP], temp[MAX_PATH + 1];
   size_t cut = 0, n = path ? TextLengthMax(path, VT_PATH_MAX + 1) : 0;
   for (size_t i = 0; i < n; ++i)
@@ -418,7 +457,14 @@ int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD*
     return status;
   }
   HANDLE file;
-  int status = FileOpen(temp, &file, GENERIC_WRITE, 0, CREATE_ALWAYS, sysError);
+  int status;
+  if (access == FILE_ACCESS_PRIVATE) {
+    // The reserved name goes, and the file comes back with its own list.
+    FileSys.DeleteFileW(temp);
+    status = PrivateFileCreate(temp, &file, sysError);
+  } else {
+    status = FileOpen(temp, &file, GENERIC_WRITE, 0, CREATE_ALWAYS, sysError);
+  }
   if (status >= 0) {
     status = length ? FileWrite(file, data, length, NULL, sysError) : ST_OK;
     // The bytes reach the disk before the name does.
@@ -434,11 +480,15 @@ int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD*
 }
 
 int FileReplace(const wchar_t* from, const wchar_t* to, DWORD* sysError) {
-  if (FileSys.MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *sysError = 0;
-    return ST_OK;
+  for (int attempt = 1;; ++attempt) {
+    if (FileSys.MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      *sysError = 0;
+      return ST_OK;
+    }
+    *sysError = GetLastError();
+    if (attempt == kOpenAttempts || !FileReplaceRetryable(*sysError)) break;
+    FileSys.Sleep(kRetryDelay);
   }
-  *sysError = GetLastError();
   return FileWriteErrorStatus(*sysError);
 }
 
@@ -566,9 +616,7 @@ int DirCreateOwn(const wchar_t* path, HANDLE* handle, DWORD* sysError) {
     return ST_DIR_BAD_PATH;
   }
   SecurityBlock block = {};
-  SECURITY_ATTRIBUTES* attributes = NULL;
-  SecurityBlockBuild(&attributes, &block, SECURITY_GRANT_PRIVATE);
-  BOOL made = FileSys.CreateDirectoryW(path, attributes);
+  BOOL made = FileSys.CreateDirectoryW(path, PrivateAttributes(&block));
   *sysError = made ? 0 : GetLastError();
   SecurityBlockFree(&block);
   if (!made) return DirErrorStatus(*sysError);

@@ -117,14 +117,27 @@ int FileWriteRecord(const wchar_t* path, DWORD recordSize, int position,
 int FileCreateWrite(const wchar_t* path, DWORD length, const void* data,
                     DWORD* sysError);
 
+// Who may use a file the layer writes.
+enum FileAccess {
+  FILE_ACCESS_INHERITED,  // what its folder passes on
+  FILE_ACCESS_PRIVATE     // only the user the process runs as, Administrators
+                          // and SYSTEM, whatever the folder passes on (where
+                          // the system keeps access lists)
+};
+
 // Replaces the content of path with length bytes, or creates it: the bytes
 // are written to a new file in the same folder that then takes path's place
-// in one step, so a failed write leaves an existing file whole.
-int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError);
+// in one step, so a failed write leaves an existing file whole. With
+// FILE_ACCESS_PRIVATE the new file carries that access list from the moment
+// it exists, so nobody else ever holds it open.
+int FileReplaceWrite(const wchar_t* path, DWORD length, const void* data, DWORD* sysError,
+                     FileAccess access = FILE_ACCESS_INHERITED);
 
 // Puts the file from in to's place in one step, replacing a file there,
 // and returns only when the move has reached the disk. Both names must lie
-// on one volume. Returns 0, or for a failed move the status of
+// on one volume. While another process holds one of the files
+// (FileReplaceRetryable) it tries again, up to 15 times 200 ms apart, as an
+// open does. Returns 0, or for a failed move the status of
 // FileWriteErrorStatus; from is then left where it was.
 int FileReplace(const wchar_t* from, const wchar_t* to, DWORD* sysError);
 
@@ -166,8 +179,9 @@ int DirCreate(const wchar_t* path, DWORD* sysError,
               DirGrant grant = DIR_GRANT_FULL);
 
 // Creates one new folder that only the user the process runs as,
-// Administrators and SYSTEM may use, and opens it (*handle) so that it can
-// be neither deleted nor renamed while the handle is held. Fails with
+// Administrators and SYSTEM may use (whatever its parent passes on to new
+// folders), and opens it (*handle) so that it can be neither deleted nor
+// renamed while the handle is held. Fails with
 // ST_DIR_EXISTS when anything of that name is there, and with
 // ST_DIR_FAILED (ERROR_REPARSE_TAG_MISMATCH) when what was opened is no
 // plain folder.

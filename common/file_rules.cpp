@@ -67,6 +67,10 @@ FileOpenStep FileOpenErrorStep(uint32_t error, uint32_t disposition, int* status
   return FILE_OPEN_GIVE_UP;
 }
 
+bool FileReplaceRetryable(uint32_t error) {
+  return error == kSharingViolation || error == kLockViolation || error == kAccessDenied;
+}
+
 int FileReadErrorStatus(uint32_t error) {
   if (error == kAccessDenied) return ST_REFUSED;
   if (error == kInvalidHandle) return ST_INVALID_HANDLE;

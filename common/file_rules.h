@@ -22,6 +22,14 @@ enum FileOpenStep {
 // the first attempt) for the given CreateFile disposition.
 FileOpenStep FileOpenErrorStep(uint32_t error, uint32_t disposition, int* status);
 
+// Whether a replacement (MoveFileExW) that failed with error is tried again
+// after a pause: another process holds one of the files. A source held
+// without delete sharing gives a sharing violation; a replaced file that
+// another process has open gives access denied (measured under Wine; NTFS
+// does the same), which a file the user may not change gives too, and
+// there the retries only delay the failure.
+bool FileReplaceRetryable(uint32_t error);
+
 // Status of a failed ReadFile, WriteFile, SetFilePointer or GetFileSize.
 int FileReadErrorStatus(uint32_t error);
 int FileWriteErrorStatus(uint32_t error);

@@ -42,6 +42,12 @@ TEST(FileOpenErrorStep, RetriesOnlyLocksAndTooManyFilesAndMapsTheRest) {
   }
 }
 
+TEST(FileReplaceRetryable, HeldFilesAreWaitedForOtherFailuresAreNot) {
+  for (uint32_t error : {32u, 33u, 5u}) EXPECT_TRUE(FileReplaceRetryable(error)) << error;
+  for (uint32_t error : {0u, 2u, 3u, 4u, 17u, 39u, 112u, 183u})
+    EXPECT_FALSE(FileReplaceRetryable(error)) << error;
+}
+
 TEST(FileErrorStatus, TransferSeekSizeAndFolderErrors) {
   struct Row {
     int (*map)(uint32_t);

@@ -316,6 +316,93 @@ BOOL WINAPI MoveRefused(LPCWSTR, LPCWSTR, DWORD) {
   return FALSE;
 }
 
+// Fails the first moves with the errors queued in record.failures, as a
+// reader of the file would, then moves.
+BOOL WINAPI MoveAfterFailures(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  ++record.opens;
+  if (record.failures.empty()) return MoveFileExW(from, to, flags);
+  SetLastError(record.failures.front());
+  record.failures.erase(record.failures.begin());
+  return FALSE;
+}
+
+// The access lists the layer hands to the system with new files and
+// folders: the number of entries and whether the list takes nothing from
+// the folder (-1 for none handed over).
+std::vector<std::pair<int, bool>> lists;
+
+void ListSeen(LPSECURITY_ATTRIBUTES sa) {
+  if (!sa || !sa->lpSecurityDescriptor) {
+    lists.push_back({-1, false});
+    return;
+  }
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorDacl(sa->lpSecurityDescriptor, &present, &list, &defaulted);
+  GetSecurityDescriptorControl(sa->lpSecurityDescriptor, &control, &revision);
+  lists.push_back({list ? list->AceCount : 0, (control & SE_DACL_PROTECTED) != 0});
+}
+HANDLE WINAPI ListedCreateW(LPCWSTR p, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD d,
+                            DWORD f, HANDLE t) {
+  if (d == CREATE_NEW || d == CREATE_ALWAYS) ListSeen(sa);
+  return CountedCreateW(p, a, s, sa, d, f, t);
+}
+BOOL WINAPI ListedCreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES sa) {
+  ListSeen(sa);
+  return ::CreateDirectoryW(path, sa);
+}
+
+// A file or folder of the user's own carries the three accounts' list,
+// whatever its folder passes on to new objects; a plain replacement hands
+// over none.
+TEST_F(FileLayer, PrivateFilesAndFoldersTakeNothingFromTheirFolder) {
+  FileSys.CreateFileW = ListedCreateW;
+  FileSys.CreateDirectoryW = ListedCreateDirectory;
+  lists.clear();
+  DWORD error = 0;
+  HANDLE held = NULL;
+  ASSERT_EQ(DirCreateOwn((scratch / L"own").c_str(), &held, &error), ST_OK);
+  CloseHandle(held);
+  const std::wstring path = scratch / L"own\\settings.dat";
+  EXPECT_EQ(FileReplaceWrite(path.c_str(), 3, "abc", &error, FILE_ACCESS_PRIVATE), ST_OK);
+  EXPECT_EQ(FileReplaceWrite(path.c_str(), 3, "def", &error), ST_OK);
+  EXPECT_EQ(ReadBytes(path), "def");
+  const std::vector<std::pair<int, bool>> expected = {{3, true}, {3, true}, {-1, false}};
+  EXPECT_EQ(lists, expected);
+}
+
+// A replacement that meets another process holding one of the files is
+// tried again, as an open is; other failures are not.
+TEST_F(FileLayer, AReplacementThatMeetsAHeldFileIsTriedAgain) {
+  const std::wstring path = scratch / L"list.dat", next = scratch / L"next.dat";
+  FileSys.Sleep = CountedSleep;
+  FileSys.MoveFileExW = MoveAfterFailures;
+  struct Row {
+    std::vector<DWORD> failures;
+    int status, attempts;
+    DWORD error;
+  } rows[] = {
+      {{ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION}, ST_OK, 4, 0},
+      {std::vector<DWORD>(15, ERROR_SHARING_VIOLATION), ST_WRITE_FAILED, 15,
+       ERROR_SHARING_VIOLATION},
+      {{ERROR_PATH_NOT_FOUND}, ST_WRITE_FAILED, 1, ERROR_PATH_NOT_FOUND},
+  };
+  for (const Row& row : rows) {
+    WriteBytes(path, "old");
+    WriteBytes(next, "new");
+    record.failures = row.failures;
+    record.opens = record.sleeps = 0;
+    DWORD error = 99;
+    EXPECT_EQ(FileReplace(next.c_str(), path.c_str(), &error), row.status) << row.attempts;
+    EXPECT_EQ(error, row.error) << row.attempts;
+    EXPECT_EQ(record.opens, row.attempts);
+    EXPECT_EQ(record.sleeps, row.attempts - 1) << "a pause after each failed attempt";
+    EXPECT_EQ(ReadBytes(path), row.status == ST_OK ? "new" : "old");
+  }
+}
+
 // A replacement whose last step fails leaves the file it was to replace
 // whole and no file of its own beside it; one that succeeds leaves only the
 // new content. The kinds a path can name are told apart, a missing path
@@ -325,6 +412,7 @@ TEST_F(FileLayer, ReplacementIsAllOrNothingAndPathKindsAreToldApart) {
   WriteBytes(path, "old");
   DWORD error = 0;
   FileSys.MoveFileExW = MoveRefused;
+  FileSys.Sleep = CountedSleep;
   EXPECT_EQ(FileReplaceWrite(path.c_str(), 3, "new", &error), ST_WRITE_FAILED);
   EXPECT_EQ(error, DWORD(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(ReadBytes(path), "old");
