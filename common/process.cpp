@@ -8,17 +8,8 @@ namespace {
 // How long ProcessEnd waits for an ended child to go.
 const DWORD kEndWaitMs = 5000;
 
-}  // namespace
-
-bool PathIsFull(const wchar_t* path) {
-  if (!path || !path[0]) return false;
-  wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
-  if (drive >= L'a' && drive <= L'z' && path[1] == L':')
-    return path[2] == L'\\' || path[2] == L'/';
-  return path[0] == L'\\' && path[1] == L'\\';
-}
-
-int ProcessStart(const ProcessLaunch& launch, HANDLE* process, DWORD* sysError) {
+// ProcessStart and ProcessStartSharingStdHandles.
+int Start(const ProcessLaunch& launch, bool std_handles, HANDLE* process, DWORD* sysError) {
   *process = NULL;
   *sysError = 0;
   size_t length = launch.program ? TextLengthMax(launch.program, VT_PATH_MAX + 1) : 0;
@@ -32,8 +23,14 @@ int ProcessStart(const ProcessLaunch& launch, HANDLE* process, DWORD* sysError) 
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(launch.show);
   }
+  if (std_handles) {
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  }
   PROCESS_INFORMATION started;
-  if (!CreateProcessW(launch.program, launch.command_line, NULL, NULL, FALSE,
+  if (!CreateProcessW(launch.program, launch.command_line, NULL, NULL, std_handles,
                       launch.creation_flags, NULL, launch.folder, &startup, &started)) {
     *sysError = GetLastError();
     return ST_PROC_START;
@@ -41,6 +38,25 @@ int ProcessStart(const ProcessLaunch& launch, HANDLE* process, DWORD* sysError) 
   CloseHandle(started.hThread);
   *process = started.hProcess;
   return ST_OK;
+}
+
+}  // namespace
+
+bool PathIsFull(const wchar_t* path) {
+  if (!path || !path[0]) return false;
+  wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
+  if (drive >= L'a' && drive <= L'z' && path[1] == L':')
+    return path[2] == L'\\' || path[2] == L'/';
+  return path[0] == L'\\' && path[1] == L'\\';
+}
+
+int ProcessStart(const ProcessLaunch& launch, HANDLE* process, DWORD* sysError) {
+  return Start(launch, false, process, sysError);
+}
+
+int ProcessStartSharingStdHandles(const ProcessLaunch& launch, HANDLE* process,
+                                  DWORD* sysError) {
+  return Start(launch, true, process, sysError);
 }
 
 int ProcessWait(HANDLE process, DWORD limit, DWORD* exitCode, DWORD* sysError) {

@@ -1,9 +1,11 @@
 // Starting a program and waiting for it: the one runner of the Installer's
-// registration program and the editor's signing tool.
+// registration program, the editor's signing tool and the editor's console
+// launcher.
 //
 // The program is always named by its full path as the application to
 // start, so the system starts exactly that file and searches neither the
-// current folder nor the program search path. The child inherits no handle.
+// current folder nor the program search path. The child inherits no handle
+// but, when asked for, this process's standard handles.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +31,11 @@ struct ProcessLaunch {
 // program that is missing, not a full path or longer than 259 units
 // (nothing is started), or ST_PROC_START with CreateProcessW's error.
 int ProcessStart(const ProcessLaunch& launch, HANDLE* process, DWORD* sysError);
+
+// ProcessStart for a child that writes where this process writes: it gets
+// this process's standard input, output and error, inherited.
+int ProcessStartSharingStdHandles(const ProcessLaunch& launch, HANDLE* process,
+                                  DWORD* sysError);
 
 // Waits at most limit milliseconds (INFINITE: as long as it takes) for the
 // child to end and reads its exit code. Returns 0 with *exitCode set,
