@@ -1,5 +1,6 @@
-// The package build: from the template and the module to the output read
-// back, one step after the other, each stopping the build when it fails.
+// The package build: from the output's place and the template to the output
+// read back and put in place, one step after the other, each stopping the
+// build when it fails.
 #include "package/build.h"
 
 #include <string.h>
@@ -13,7 +14,6 @@
 
 namespace {
 
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const int kTempNames = 64;       // names tried for the output's temporary file
 const DWORD kPatchImageMax = 16u << 20;  // largest image searched for its document
 
@@ -21,8 +21,12 @@ const DWORD kPatchImageMax = 16u << 20;  // largest image searched for its docum
 struct Work {
   PackageBuild* b;
   char document[VT_PATH_CAP * 2];  // the working document, ANSI
+  wchar_t document_path[VT_PATH_CAP];  // the same, UTF-16
   wchar_t copy[VT_PATH_CAP];       // the working copy the steps write
-  bool beside;                     // it is a temporary file beside the output
+  wchar_t temp[VT_PATH_CAP];       // the file beside the output made by the
+                                   // build ("" when there is none)
+  HANDLE held;                     // temp, open from the output step on
+  HANDLE source;                   // the signed copy, open from the output step on
 };
 
 // UTF-16 text in the ANSI code page, exactly. Fails with
@@ -77,25 +81,30 @@ int CopyContent(HANDLE in, HANDLE out, DWORD* sysError) {
 }
 
 // Creates a new file beside path, in the same folder, and opens it for
-// writing; its name is left in temp. A folder that does not exist fails
-// with ERROR_PATH_NOT_FOUND, as the open says.
+// reading and writing, shared for reading only: while it is open nobody
+// else writes, renames or deletes it. Its name is left in temp. A folder
+// that does not exist fails with ERROR_PATH_NOT_FOUND, as the open says.
 int TempBeside(const wchar_t* path, wchar_t* temp, HANDLE* file, DWORD* sysError) {
   size_t cut = 0;
   for (size_t i = 0; path[i]; ++i)
     if (path[i] == L'\\' || path[i] == L'/') cut = i + 1;
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
+  int st = ST_BUILD_COPY;
+  *sysError = ERROR_FILENAME_EXCED_RANGE;
   for (int i = 0; i < kTempNames; ++i) {
     wchar_t name[16];
     TextFormat(name, 16, L"~vt%04X.tmp", static_cast<unsigned>((seed + i) & 0xFFFF));
     if (TextCopy(temp, VT_PATH_CAP, path) < 0) break;
     temp[cut] = 0;
     if (TextAppend(temp, VT_PATH_CAP, name) < 0 || TextLength(temp) > VT_PATH_MAX) break;
-    int st = FileOpen(temp, file, GENERIC_WRITE, 0, CREATE_NEW, sysError);
-    if (st != ST_FILE_EXISTS) return st < 0 ? st : ST_OK;
-    if (i + 1 == kTempNames) return st;  // every name taken
+    st = FileOpen(temp, file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                  sysError);
+    if (st >= 0) return ST_OK;
+    if (st != ST_FILE_EXISTS) break;
   }
-  *sysError = ERROR_FILENAME_EXCED_RANGE;
-  return ST_BUILD_COPY;
+  // Every name taken leaves ST_FILE_EXISTS.
+  temp[0] = 0;
+  return st;
 }
 
 // Reads the payload block at the image length of the open output and
@@ -139,9 +148,9 @@ int StepChecksum(Work* w, DWORD* sysError) {
 
 int StepCopy(Work* w, DWORD* sysError) {
   PackageBuild* b = w->b;
-  int st = ToAnsi(b->working_document, w->document, sizeof w->document, sysError);
+  int st = ToAnsi(w->document_path, w->document, sizeof w->document, sysError);
   if (st == ST_OK) st = CopyWritable(b->template_path, w->copy, sysError);
-  if (st == ST_OK) st = CopyWritable(b->base_document, b->working_document, sysError);
+  if (st == ST_OK) st = CopyWritable(b->base_document, w->document_path, sysError);
   return st;
 }
 
@@ -240,58 +249,130 @@ int StepSign(Work* w, DWORD* sysError) {
   return w->b->sign(w->b->context, w->copy, sysError);
 }
 
-// A working copy built beside the output takes the output's place in one
-// step, its bytes on the disk first. Otherwise the working copy goes to a
-// new file beside the output, which then replaces the output in one step.
-// Either way a failure on the way leaves a previous output as it was, and
-// no half-written one.
-int StepOutput(Work* w, DWORD* sysError) {
+// The output's place, before anything is built: a path the file layer
+// takes, in a folder that takes a new file. An unsigned build builds in
+// that file; for a signed one it only shows that the folder takes one.
+int StepPlace(Work* w, DWORD* sysError) {
   PackageBuild* b = w->b;
-  wchar_t temp[VT_PATH_CAP];
-  HANDLE in = NULL, out = NULL;
-  int st = ST_OK;
-  if (w->beside) {
-    TextCopy(temp, VT_PATH_CAP, w->copy);
-    st = FileOpen(temp, &out, GENERIC_WRITE, 0, OPEN_EXISTING, sysError);
-  } else if (TempBeside(b->output, temp, &out, sysError) < 0) {
+  size_t length = TextLengthMax(b->output, VT_PATH_MAX + 1);
+  if (length == 0 || length > VT_PATH_MAX) {
+    *sysError = ERROR_FILENAME_EXCED_RANGE;
     return ST_BUILD_COPY;
-  } else {
-    st = FileOpen(w->copy, &in, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError);
-    if (st >= 0) st = CopyContent(in, out, sysError);
   }
-  if (st >= 0 && !FlushFileBuffers(out)) {
-    *sysError = GetLastError();
-    st = ST_BUILD_COPY;
+  HANDLE file = NULL;
+  if (TempBeside(b->output, w->temp, &file, sysError) < 0) return ST_BUILD_COPY;
+  CloseHandle(file);
+  if (!b->sign) return TextCopy(w->copy, VT_PATH_CAP, w->temp) < 0 ? int{ST_BUILD_COPY} : ST_OK;
+  DeleteFileW(w->temp);
+  w->temp[0] = 0;
+  return ST_OK;
+}
+
+// The working files of an unsigned build: the file beside the output and
+// the caller's working document; of a signed one: both in the private
+// folder, the copy under the output's file name.
+int StepWorkingFiles(Work* w, DWORD* sysError) {
+  PackageBuild* b = w->b;
+  *sysError = 0;
+  if (!b->sign) {
+    if (!b->working_document) return ST_BAD_ARGS;
+    return TextCopy(w->document_path, VT_PATH_CAP, b->working_document) < 0 ? ST_BAD_NAME
+                                                                           : ST_OK;
   }
-  if (in) CloseHandle(in);
-  if (out) CloseHandle(out);
-  if (st >= 0 && FileReplace(temp, b->output, sysError) < 0) st = ST_BUILD_COPY;
-  if (st >= 0) {
-    w->beside = false;  // it is the output now
-    return ST_OK;
+  if (!b->private_folder || !b->private_folder[0]) return ST_BAD_ARGS;
+  const wchar_t* name = b->output;
+  for (const wchar_t* p = b->output; *p; ++p)
+    if (*p == L'\\' || *p == L'/') name = p + 1;
+  if (TextFormat(w->copy, VT_PATH_CAP, L"%s\\%s", b->private_folder, name) < 0 ||
+      TextFormat(w->document_path, VT_PATH_CAP, L"%s\\instbase.ini", b->private_folder) < 0 ||
+      TextLength(w->copy) > VT_PATH_MAX || TextLength(w->document_path) > VT_PATH_MAX) {
+    *sysError = ERROR_FILENAME_EXCED_RANGE;
+    return ST_BAD_NAME;
   }
-  if (!w->beside) DeleteFileW(temp);
+  return ST_OK;
+}
+
+// Makes sure the bytes of the file beside the output are on the disk.
+int Flush(HANDLE file, DWORD* sysError) {
+  if (FlushFileBuffers(file)) return ST_OK;
+  *sysError = GetLastError();
   return ST_BUILD_COPY;
 }
 
-// The output read back: the payload block where the image length says,
-// holding the module's length and checksum; without a module, the image
-// alone.
+// The package beside the output, held open so that no other process
+// writes to it until it is the output. An unsigned build's working copy
+// is that file already; a signed copy, held as well, is copied into a new
+// one.
+int StepOutput(Work* w, DWORD* sysError) {
+  PackageBuild* b = w->b;
+  if (!b->sign) {
+    if (FileOpen(w->temp, &w->held, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                 OPEN_EXISTING, sysError) < 0)
+      return ST_BUILD_COPY;
+    return Flush(w->held, sysError);
+  }
+  if (FileOpen(w->copy, &w->source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, sysError) < 0 ||
+      TempBeside(b->output, w->temp, &w->held, sysError) < 0 ||
+      CopyContent(w->source, w->held, sysError) < 0)
+    return ST_BUILD_COPY;
+  return Flush(w->held, sysError);
+}
+
+// Whether file holds exactly the bytes of the signed copy, from their
+// starts.
+int SameAsSigned(Work* w, HANDLE file, DWORD* sysError) {
+  DWORD size = 0, signed_size = 0;
+  int st = FileSizeGet(file, &size, sysError);
+  if (st == ST_OK) st = FileSizeGet(w->source, &signed_size, sysError);
+  if (st != ST_OK) return st;
+  if (signed_size != size) return Mismatch(sysError);
+  st = FileSeek(file, 0, sysError);
+  if (st == ST_OK) st = FileSeek(w->source, 0, sysError);
+  FileCopy compare = {FILE_COPY_TO_END, NULL, w->source, NULL, NULL, 0, 0};
+  if (st == ST_OK) st = FileCopyRange(file, &compare, sysError);
+  return st == ST_CONTENT_DIFFERS ? Mismatch(sysError) : st;
+}
+
+// The package beside the output read back through the held handle: a
+// signed package equal to the signed copy; the payload block where the
+// image length says, holding the module's length and checksum; without a
+// module, the image alone.
 int StepVerify(Work* w, DWORD* sysError) {
   const PackageBuild& b = *w->b;
   DWORD size = 0;
-  int st = query_file_size(b.output, &size, sysError);
-  if (st < 0) return st;
+  int st = FileSizeGet(w->held, &size, sysError);
+  if (st == ST_OK && b.sign) st = SameAsSigned(w, w->held, sysError);
+  if (st != ST_OK) return st;
   if (!b.module_path) return size == b.image_length ? ST_OK : Mismatch(sysError);
   // A signed package carries its certificate table after the block.
   if (size < b.image_length || size - b.image_length < PACKAGE_LENGTH_FIELD_SIZE ||
       size - b.image_length - PACKAGE_LENGTH_FIELD_SIZE < b.module.size)
     return Mismatch(sysError);
-  HANDLE file = NULL;
-  st = FileOpen(b.output, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError);
-  if (st < 0) return st;
-  st = PayloadMatches(file, b, sysError);
-  CloseHandle(file);
+  return PayloadMatches(w->held, b, sysError);
+}
+
+// The package takes the output's place in one step. It is let go just
+// before: a file held without sharing cannot be renamed.
+int StepReplace(Work* w, DWORD* sysError) {
+  CloseHandle(w->held);
+  w->held = NULL;
+  if (FileReplace(w->temp, w->b->output, sysError) < 0) return ST_BUILD_COPY;
+  w->temp[0] = 0;  // it is the output now
+  return ST_OK;
+}
+
+// A signed package once more, as the output: between letting the file go
+// and its rename someone else could have put theirs in its place. One
+// that does not equal the signed copy is removed again.
+int StepPublished(Work* w, DWORD* sysError) {
+  HANDLE output = NULL;
+  int st = FileOpen(w->b->output, &output, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                    sysError);
+  if (st >= 0) {
+    st = SameAsSigned(w, output, sysError);
+    CloseHandle(output);
+  }
+  if (st != ST_OK) DeleteFileW(w->b->output);
   return st;
 }
 
@@ -303,52 +384,51 @@ struct StepRow {
   PackageStep step;
   bool (*runs)(const PackageBuild& b);  // NULL: always
   int (*run)(Work* w, DWORD* sysError);
+  bool told;  // the progress hook hears of it
 };
 
 const StepRow kSteps[] = {
-    {PACKAGE_STEP_TEMPLATE, NULL, StepTemplate},
-    {PACKAGE_STEP_MODULE_SIZE, HasModule, StepModuleSize},
-    {PACKAGE_STEP_CHECKSUM, HasModule, StepChecksum},
-    {PACKAGE_STEP_COPY, NULL, StepCopy},
-    {PACKAGE_STEP_KEYS, NULL, StepKeys},
-    {PACKAGE_STEP_STORE, NULL, StepStore},
-    {PACKAGE_STEP_MEASURE, NULL, StepMeasure},
-    {PACKAGE_STEP_STORE_AGAIN, NULL, StepStoreAgain},
-    {PACKAGE_STEP_CHECK_LENGTH, NULL, StepCheckLength},
-    {PACKAGE_STEP_APPEND, HasModule, StepAppend},
-    {PACKAGE_STEP_STAMP, IsSilent, StepStamp},
-    {PACKAGE_STEP_SIGN, HasSigner, StepSign},
-    {PACKAGE_STEP_OUTPUT, NULL, StepOutput},
-    {PACKAGE_STEP_VERIFY, NULL, StepVerify},
+    {PACKAGE_STEP_OUTPUT, NULL, StepPlace, false},
+    {PACKAGE_STEP_COPY, NULL, StepWorkingFiles, false},
+    {PACKAGE_STEP_TEMPLATE, NULL, StepTemplate, true},
+    {PACKAGE_STEP_MODULE_SIZE, HasModule, StepModuleSize, true},
+    {PACKAGE_STEP_CHECKSUM, HasModule, StepChecksum, true},
+    {PACKAGE_STEP_COPY, NULL, StepCopy, true},
+    {PACKAGE_STEP_KEYS, NULL, StepKeys, true},
+    {PACKAGE_STEP_STORE, NULL, StepStore, true},
+    {PACKAGE_STEP_MEASURE, NULL, StepMeasure, true},
+    {PACKAGE_STEP_STORE_AGAIN, NULL, StepStoreAgain, true},
+    {PACKAGE_STEP_CHECK_LENGTH, NULL, StepCheckLength, true},
+    {PACKAGE_STEP_APPEND, HasModule, StepAppend, true},
+    {PACKAGE_STEP_STAMP, IsSilent, StepStamp, true},
+    {PACKAGE_STEP_SIGN, HasSigner, StepSign, true},
+    {PACKAGE_STEP_OUTPUT, NULL, StepOutput, true},
+    {PACKAGE_STEP_VERIFY, NULL, StepVerify, true},
+    {PACKAGE_STEP_OUTPUT, NULL, StepReplace, false},
+    {PACKAGE_STEP_VERIFY, HasSigner, StepPublished, false},
 };
 
-// Where the working copy is built: a new file beside the output when its
-// folder takes one, so that the finished package only has to be renamed;
-// otherwise the caller's working copy (and a folder that does not exist
-// fails at the output step, the whole package built).
-void WorkingCopyChoose(Work* w) {
-  HANDLE file = NULL;
-  DWORD ignored = 0;
-  w->beside = TempBeside(w->b->output, w->copy, &file, &ignored) == ST_OK;
-  if (file) CloseHandle(file);
-  if (!w->beside) TextCopy(w->copy, VT_PATH_CAP, w->b->working_copy);
+// Closes what the build holds and removes the file beside the output that
+// did not become the output.
+void WorkEnd(Work* w) {
+  if (w->held) CloseHandle(w->held);
+  if (w->source) CloseHandle(w->source);
+  if (w->temp[0]) DeleteFileW(w->temp);
 }
 
 }  // namespace
 
 int package_build(PackageBuild* b) {
-  Work w;
+  Work w = {};
   w.b = b;
-  w.document[0] = 0;
   b->module = PackageModule{0, 0, NULL};
   b->module_ansi[0] = 0;
   b->image_length = 0;
-  WorkingCopyChoose(&w);
   int st = ST_OK;
   for (const StepRow& row : kSteps) {
     if (row.runs && !row.runs(*b)) continue;
     b->step = row.step;
-    if (b->progress) b->progress(b->context, row.step);
+    if (row.told && b->progress) b->progress(b->context, row.step);
     DWORD error = 0;
     st = row.run(&w, &error);
     if (st != ST_OK) {
@@ -357,7 +437,7 @@ int package_build(PackageBuild* b) {
       break;
     }
   }
-  if (w.beside) DeleteFileW(w.copy);  // a build that did not finish
+  WorkEnd(&w);
   if (st != ST_OK) return st;
   b->step = PACKAGE_STEP_DONE;
   b->status = ST_OK;

@@ -2,22 +2,37 @@
 // button, its headless build and the test assembler.
 //
 // The steps, in order (a failure stops the build at its step):
-//   template size, module size and checksum; working copy of the template
-//   and of the base document; the caller's keys and the image-length
-//   placeholder; first store of the document; image length; the image
-//   length into the document and second store; the length held; payload
-//   block; silent marker (on the working copy, before any signature);
-//   signing hook; output; the output read back.
+//   the output's place; template size, module size and checksum; working
+//   copy of the template and of the base document; the caller's keys and
+//   the image-length placeholder; first store of the document; image
+//   length; the image length into the document and second store; the
+//   length held; payload block; silent marker (on the working copy, before
+//   any signature); signing hook; output; the output read back; the output
+//   put in place; a signed output compared once more.
 //
-// The working copy is a new temporary file in the output's folder, which
-// the output step renames to the output in one step (the package is built
-// where it goes, and never copied). When the output's folder takes no new
-// file, the caller's working copy is used and the output step copies it to
-// a temporary file there first; a folder that does not exist then fails at
-// the output step with ERROR_PATH_NOT_FOUND, the whole package built.
+// The output's place is checked first: a path too long for the file layer
+// or a folder that takes no new file (one that does not exist) fails the
+// build at the output step before anything is built, let alone signed.
 //
-// The output is never left half-written: a build that fails leaves a
-// previous output file as it was, and its temporary file never stays.
+// An unsigned package is built in a new temporary file in the output's
+// folder ("~vtXXXX.tmp"), which at the end takes the output's place in one
+// step. A package that is signed is built and signed in the caller's
+// private folder, which only the user the build runs as can reach: anyone
+// who may write to the output's folder could otherwise put a program of
+// their own in the place of the working copy before the signing tool runs
+// and have it signed. The signed copy is then copied into a new temporary
+// file beside the output.
+//
+// Either way the temporary file beside the output is held open, shared for
+// reading only, from the output step on, so that no other process can
+// write, rename or delete it; it is read back through that handle (the
+// payload block where the image length says; a signed package must also
+// equal the signed copy byte for byte) and only then, let go, put in the
+// output's place. A signed package is compared with the signed copy once
+// more as the output and removed when it differs: between letting go and
+// the rename someone else could have put a file of theirs in its place. A
+// build that fails at any step before the rename leaves a previous output
+// byte for byte as it was, and its temporary file never stays.
 #pragma once
 
 #include <windows.h>
@@ -47,8 +62,11 @@ enum PackageStep {
   PACKAGE_STEP_APPEND,         // payload block
   PACKAGE_STEP_STAMP,          // silent marker (only when asked for)
   PACKAGE_STEP_SIGN,           // signing hook (only when given)
-  PACKAGE_STEP_OUTPUT,         // the output written and put in place
-  PACKAGE_STEP_VERIFY,         // the output read back
+  PACKAGE_STEP_OUTPUT,         // the output's place checked (first, untold);
+                               // the package written beside the output; the
+                               // output put in place (last, untold)
+  PACKAGE_STEP_VERIFY,         // the package beside the output read back; a
+                               // signed output compared again (last, untold)
   PACKAGE_STEP_DONE
 };
 
@@ -57,8 +75,12 @@ struct PackageBuild {
   const wchar_t* template_path;
   const wchar_t* base_document;
   const wchar_t* module_path;       // NULL: no module and no payload block
-  const wchar_t* working_copy;      // used when none can be made beside the output
-  const wchar_t* working_document;  // handed to the key writer in the ANSI code page
+  const wchar_t* working_document;  // of an unsigned build; handed to the key
+                                    // writer in the ANSI code page
+  const wchar_t* private_folder;    // of a signed build (required with sign):
+                                    // an existing folder only this user can
+                                    // reach; it receives the working copy and
+                                    // the working document
   const wchar_t* output;
   bool silent;                      // stamp the fourth file-version part to 1
   bool image_length_given;          // the caller's keys set InstFileLen of
@@ -68,8 +90,8 @@ struct PackageBuild {
   // Returns 0 or a negative status with *sysError. NULL: no keys.
   int (*write_keys)(void* context, const PackageModule& module, const char* document,
                     DWORD* sysError);
-  // Signs the working copy in place; NULL: no signing. Returns 0 or a
-  // negative status with *sysError.
+  // Signs the working copy (in the private folder) in place; NULL: no
+  // signing. Returns 0 or a negative status with *sysError.
   int (*sign)(void* context, const wchar_t* working_copy, DWORD* sysError);
   // Told each step before it runs (not the steps skipped, nor
   // PACKAGE_STEP_DONE); NULL: nothing is told.
@@ -85,9 +107,14 @@ struct PackageBuild {
   char module_ansi[VT_PATH_CAP * 2];  // the module path in the ANSI code page
 };
 
-// Runs the build. Returns build->status. The working copy and the working
-// document stay where they are (the caller owns their folder); the
-// output's temporary file ("~vtXXXX.tmp" beside the output) never stays.
+// Runs the build. Returns build->status. A failure to make the output's
+// temporary file (and an output path of more than 259 characters,
+// ERROR_FILENAME_EXCED_RANGE) fails at PACKAGE_STEP_OUTPUT with
+// ST_BUILD_COPY before the first step is told; a signing hook without a
+// private folder fails at PACKAGE_STEP_COPY with ST_BAD_ARGS. The working
+// document of an unsigned build stays where it is (the caller owns its
+// folder), as do the working files in the private folder; the temporary
+// file beside the output never stays.
 int package_build(PackageBuild* build);
 
 // Writes count keys into the document (ANSI path) in order, with the

@@ -1,7 +1,9 @@
 // The package build on real files under Wine: the output it leaves and the
 // steps it takes, the step and status of each failure, the previous output
-// that survives a failed build, the silent marker before the signature, and
-// the read-back that catches an output that does not hold the module.
+// that survives a failed build (a read-back that fails included), the
+// silent marker before the signature, the read-back that catches an output
+// that does not hold the module, and a signed build that nobody else can
+// put a file of theirs into.
 #include "package/build.h"
 
 #include <gtest/gtest.h>
@@ -54,11 +56,42 @@ BOOL WINAPI FullDiskWrite(HANDLE, LPCVOID, DWORD, LPDWORD put, LPOVERLAPPED) {
   return FALSE;
 }
 
+BOOL WINAPI MoveRefused(LPCWSTR, LPCWSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+void WINAPI NoSleep(DWORD) {}
+
+// What someone who may write to the output folder puts in the place of a
+// file there.
+const char kForeign[] = "a program of someone else";
+
+// The temporary files in a folder.
+std::vector<std::wstring> TempFilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> found;
+  WIN32_FIND_DATAW entry;
+  HANDLE h = FindFirstFileW((folder + L"\\~vt*.tmp").c_str(), &entry);
+  if (h == INVALID_HANDLE_VALUE) return found;
+  do found.push_back(folder + L"\\" + entry.cFileName);
+  while (FindNextFileW(h, &entry));
+  FindClose(h);
+  return found;
+}
+
+// Stands in for the other user between the release of the file beside the
+// output and its rename: writes a program of theirs into it first.
+BOOL WINAPI MoveAfterASwap(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  WriteBytes(from, kForeign);
+  return MoveFileExW(from, to, flags);
+}
+
 class PackageBuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CreateDirectoryW((dir_ / L"work").c_str(), NULL);
     CreateDirectoryW((dir_ / L"out").c_str(), NULL);
+    CreateDirectoryW(private_.c_str(), NULL);
     module_ = RandomBytes(100003, 7);
     WriteBytes(module_path_, module_);
   }
@@ -69,8 +102,8 @@ class PackageBuildTest : public ::testing::Test {
     b.template_path = template_.c_str();
     b.base_document = base_.c_str();
     b.module_path = module_path_.c_str();
-    b.working_copy = work_.c_str();
     b.working_document = work_doc_.c_str();
+    b.private_folder = private_.c_str();
     b.output = out_.c_str();
     b.write_keys = WriteKeys;
     b.progress = Progress;
@@ -89,9 +122,31 @@ class PackageBuildTest : public ::testing::Test {
     return package_keys_write(document, keys, 3, error);
   }
   static void Progress(void* context, PackageStep step) {
-    Self(context)->steps_.push_back(step);
-    if (step == PACKAGE_STEP_APPEND && Self(context)->disk_full_at_append_)
+    PackageBuildTest* self = Self(context);
+    self->steps_.push_back(step);
+    if (step == PACKAGE_STEP_APPEND && self->disk_full_at_append_)
       FileSys.WriteFile = FullDiskWrite;
+    if (self->swap_) self->SwapTempFiles();
+  }
+
+  // As someone who may write to the output folder would, before each step:
+  // a program of their own in the place of every temporary file there.
+  void SwapTempFiles() {
+    for (const std::wstring& temp : TempFilesIn(dir_ / L"out")) {
+      HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
+      if (file == INVALID_HANDLE_VALUE) {
+        ++swaps_refused_;
+        EXPECT_FALSE(MoveFileExW(temp.c_str(), (temp + L".away").c_str(), 0))
+            << "a held file was renamed";
+        continue;
+      }
+      DWORD written = 0;
+      SetEndOfFile(file);
+      WriteFile(file, kForeign, sizeof kForeign - 1, &written, NULL);
+      CloseHandle(file);
+      ++swaps_;
+    }
   }
 
   // Signing hooks.
@@ -102,6 +157,11 @@ class PackageBuildTest : public ::testing::Test {
   static int SignFails(void*, const wchar_t*, DWORD* error) {
     *error = 1234;
     return -777;
+  }
+  static int SignRecords(void* context, const wchar_t* copy, DWORD*) {
+    Self(context)->signed_path_ = copy;
+    Self(context)->signed_ = ReadBytes(copy);
+    return 0;
   }
   static int SignFlipsLastByte(void*, const wchar_t* copy, DWORD*) {
     std::string bytes = ReadBytes(copy);
@@ -134,12 +194,16 @@ class PackageBuildTest : public ::testing::Test {
   // "ソ" is 0x83 0x5C in code page 932: a backslash as its second byte.
   const std::wstring module_path_ = dir_ / L"\x30BD.ocx";
   const std::wstring template_ = TemplateExe(), base_ = BaseDocument();
-  const std::wstring work_ = dir_ / L"work\\Installer.exe";
   const std::wstring work_doc_ = dir_ / L"work\\instbase.ini";
+  const std::wstring private_ = dir_ / L"private";
   const std::wstring out_ = dir_ / L"out\\Setup.exe";
   std::vector<PackageStep> steps_;
   bool disk_full_at_append_ = false;
   int version_d_at_sign_ = -1;
+  bool swap_ = false;
+  int swaps_ = 0, swaps_refused_ = 0;
+  std::wstring signed_path_;
+  std::string signed_;
 };
 
 TEST_F(PackageBuildTest, OutputLayoutAndSteps) {
@@ -165,8 +229,6 @@ TEST_F(PackageBuildTest, OutputLayoutAndSteps) {
   EXPECT_EQ(package.substr(b.image_length, 4), Le32(static_cast<DWORD>(module_.size())));
   EXPECT_TRUE(package.substr(b.image_length + 4) == module_);
   EXPECT_EQ(TempFiles(), 0) << "built beside the output, then renamed to it";
-  EXPECT_EQ(GetFileAttributesW(work_.c_str()), INVALID_FILE_ATTRIBUTES)
-      << "the working copy in the work folder is not needed";
 }
 
 TEST_F(PackageBuildTest, EachFailureNamesItsStep) {
@@ -183,47 +245,62 @@ TEST_F(PackageBuildTest, EachFailureNamesItsStep) {
        ST_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND},
       {"module name outside the code page", template_, dir_ / L"\x2600.ocx", out_,
        PACKAGE_STEP_MODULE_SIZE, ST_BUILD_NAME, ERROR_NO_UNICODE_TRANSLATION},
+      // The output's place is checked before anything is built or signed.
       {"no output folder", template_, module_path_, dir_ / L"none\\Setup.exe",
        PACKAGE_STEP_OUTPUT, ST_BUILD_COPY, ERROR_PATH_NOT_FOUND},
+      {"output path of 260 characters", template_, module_path_,
+       dir_ / (L"out\\" + std::wstring(259 - (dir_ / L"out\\").size(), L's') + L".exe"),
+       PACKAGE_STEP_OUTPUT, ST_BUILD_COPY, ERROR_FILENAME_EXCED_RANGE},
   };
   for (const Row& row : rows) {
     steps_.clear();
-    DeleteFileW(work_.c_str());
+    signed_path_.clear();
     PackageBuild b = Inputs();
     b.template_path = row.template_path.c_str();
     b.module_path = row.module.c_str();
     b.output = row.output.c_str();
+    b.sign = SignRecords;
     EXPECT_EQ(package_build(&b), row.status) << row.what;
     EXPECT_EQ(b.step, row.step) << row.what;
     EXPECT_EQ(b.status, row.status) << row.what;
     EXPECT_EQ(b.sys_error, row.error) << row.what;
-    ASSERT_FALSE(steps_.empty());
-    EXPECT_EQ(steps_.back(), row.step) << row.what << ": nothing after the failing step";
-    if (row.step == PACKAGE_STEP_OUTPUT) {  // the working copy was fully built
-      const std::string copy = ReadBytes(work_);
-      ASSERT_EQ(copy.size(), b.image_length + 4 + module_.size());
-      EXPECT_TRUE(copy.substr(b.image_length + 4) == module_);
+    EXPECT_TRUE(signed_path_.empty()) << row.what << ": nothing signed";
+    if (row.step == PACKAGE_STEP_OUTPUT) {
+      EXPECT_TRUE(steps_.empty()) << row.what << ": found before the first step";
+    } else {
+      ASSERT_FALSE(steps_.empty());
+      EXPECT_EQ(steps_.back(), row.step) << row.what << ": nothing after the failing step";
     }
   }
+  PackageBuild b = Inputs();
+  b.sign = SignRecords;
+  b.private_folder = NULL;
+  EXPECT_EQ(package_build(&b), ST_BAD_ARGS) << "a signed build needs its private folder";
+  EXPECT_EQ(b.step, PACKAGE_STEP_COPY);
+  EXPECT_EQ(TempFiles(), 0);
 }
 
 TEST_F(PackageBuildTest, FailedBuildLeavesThePreviousOutput) {
   typedef int (*Signer)(void*, const wchar_t*, DWORD*);
   struct Row {
     const char* what;
-    bool missing_module, output_held, disk_full;
+    bool missing_module, output_held, disk_full, move_refused;
     Signer sign;
     PackageStep step;
     int status;
     DWORD error;
   } rows[] = {
-      {"before the output", true, false, false, NULL, PACKAGE_STEP_MODULE_SIZE, ST_FILE_NOT_FOUND,
-       ERROR_FILE_NOT_FOUND},
-      {"output held open", false, true, false, NULL, PACKAGE_STEP_OUTPUT, ST_BUILD_COPY,
+      {"before the output", true, false, false, false, NULL, PACKAGE_STEP_MODULE_SIZE,
+       ST_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND},
+      {"output held open", false, true, false, false, NULL, PACKAGE_STEP_OUTPUT, ST_BUILD_COPY,
        ERROR_ACCESS_DENIED},
-      {"disk full writing the package", false, false, true, NULL, PACKAGE_STEP_APPEND,
+      {"disk full writing the package", false, false, true, false, NULL, PACKAGE_STEP_APPEND,
        ST_DISK_FULL, ERROR_HANDLE_DISK_FULL},
-      {"signing fails", false, false, false, SignFails, PACKAGE_STEP_SIGN, -777, 1234},
+      {"signing fails", false, false, false, false, SignFails, PACKAGE_STEP_SIGN, -777, 1234},
+      {"the package does not read back as built", false, false, false, false, SignFlipsLastByte,
+       PACKAGE_STEP_VERIFY, ST_BUILD_VERIFY, 0},
+      {"the replacement is refused", false, false, false, true, NULL, PACKAGE_STEP_OUTPUT,
+       ST_BUILD_COPY, ERROR_ACCESS_DENIED},
   };
   const std::string previous = "the previous package, " + RandomBytes(5000, 3);
   for (const Row& row : rows) {
@@ -233,6 +310,8 @@ TEST_F(PackageBuildTest, FailedBuildLeavesThePreviousOutput) {
                                                 OPEN_EXISTING, 0, NULL)
                                   : INVALID_HANDLE_VALUE;
     disk_full_at_append_ = row.disk_full;
+    FileSys.Sleep = NoSleep;  // the replacement's retries
+    if (row.move_refused) FileSys.MoveFileExW = MoveRefused;
     const std::wstring missing = dir_ / L"none.ocx";
     PackageBuild b = Inputs();
     if (row.missing_module) b.module_path = missing.c_str();
@@ -266,7 +345,40 @@ TEST_F(PackageBuildTest, ReadBackCatchesAWrongOutput) {
     EXPECT_EQ(package_build(&b), ST_BUILD_VERIFY);
     EXPECT_EQ(b.step, PACKAGE_STEP_VERIFY);
     EXPECT_EQ(b.sys_error, 0u);
+    EXPECT_FALSE(Exists(out_)) << "nothing is put in the output's place";
   }
+}
+
+// Whoever may write to the output folder puts a program of theirs in the
+// place of every temporary file there before each step of a signed build:
+// it is never signed, never published, and the file the build holds open
+// can be neither written nor renamed.
+TEST_F(PackageBuildTest, ASignedBuildSignsAndPublishesOnlyWhatItBuilt) {
+  const std::string previous = "the previous package";
+  WriteBytes(out_, previous);
+  PackageBuild b = Inputs();
+  b.sign = SignRecords;
+  swap_ = true;
+  ASSERT_EQ(package_build(&b), 0) << b.step << " " << b.sys_error;
+  EXPECT_EQ(signed_path_.compare(0, private_.size(), private_), 0)
+      << "signed in the private folder";
+  EXPECT_EQ(signed_.find(kForeign), std::string::npos);
+  EXPECT_TRUE(ReadBytes(out_) == signed_) << "the output is what was signed";
+  EXPECT_EQ(swaps_, 0) << "no temporary file beside the output while the package is built";
+  EXPECT_GT(swaps_refused_, 0) << "the file beside the output is held from the output step on";
+  EXPECT_EQ(TempFiles(), 0);
+
+  // Someone who takes the moment between its release and its rename: the
+  // build removes what it put in the output's place and fails.
+  swap_ = false;
+  FileSys.MoveFileExW = MoveAfterASwap;
+  b = Inputs();
+  b.sign = SignRecords;
+  EXPECT_EQ(package_build(&b), ST_BUILD_VERIFY);
+  FileSyscallsReset();
+  EXPECT_EQ(b.step, PACKAGE_STEP_VERIFY);
+  EXPECT_FALSE(Exists(out_)) << "what someone else put there is not left as the output";
+  EXPECT_EQ(TempFiles(), 0);
 }
 
 }  // namespace

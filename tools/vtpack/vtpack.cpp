@@ -6,8 +6,8 @@
 //   vtpack TEMPLATE DOCUMENT MODULE OUTPUT [Section.Key=Value ...] [--silent]
 //
 // TEMPLATE and DOCUMENT are never changed. TEMPLATE is copied to a working
-// copy beside OUTPUT (OUTPUT.work when its folder takes no new file) and
-// DOCUMENT to the working document OUTPUT.ini (both gone at the end). The assignments are written into the working
+// copy beside OUTPUT and DOCUMENT to the working document OUTPUT.ini (both
+// gone at the end). The assignments are written into the working
 // document in the order given, then [Vantorel-Copy] InstFileName,
 // InstFileCRC ("%08X" of the module's package checksum) and InstFileLen
 // ("%08d" of its size), each only when no assignment gave that key, so that
@@ -15,7 +15,7 @@
 // [Vantorel-Init] as its placeholder, store the document, measure the image
 // length, InstFileLen with it, store again, check that the length held,
 // append the payload block; with --silent the fourth file-version part is
-// stamped to 1; the working copy then replaces OUTPUT, which is read back.
+// stamped to 1; the working copy is read back and then replaces OUTPUT.
 // An assignment of InstFileLen of [Vantorel-Init] is kept as given instead
 // of the image length.
 //
@@ -116,7 +116,7 @@ int WriteKeys(void*, const PackageModule& module, const char* document, DWORD* s
 }
 
 // What the failure message calls the failing step. Both copies are one
-// step; the working copy, removed before the build, tells which failed.
+// step; the base document tells which failed.
 const char* StepName(const PackageBuild& b) {
   switch (b.step) {
     case PACKAGE_STEP_TEMPLATE: return "template size";
@@ -140,18 +140,14 @@ const char* StepName(const PackageBuild& b) {
   }
 }
 
-// Builds the package with its working files beside the output.
+// Builds the package with its working document beside the output.
 int Pack(PackageBuild* b) {
-  wchar_t work[VT_PATH_CAP], document[VT_PATH_CAP];
-  if (TextFormat(work, VT_PATH_CAP, L"%s.work", b->output) < 0 ||
-      TextFormat(document, VT_PATH_CAP, L"%s.ini", b->output) < 0)
+  wchar_t document[VT_PATH_CAP];
+  if (TextFormat(document, VT_PATH_CAP, L"%s.ini", b->output) < 0)
     return Fail("working file names", ST_BUILD_NAME, ERROR_FILENAME_EXCED_RANGE);
-  b->working_copy = work;
   b->working_document = document;
   b->write_keys = WriteKeys;
-  DeleteFileW(work);
   int rc = package_build(b) == ST_OK ? 0 : Fail(StepName(*b), b->status, b->sys_error);
-  DeleteFileW(work);
   DeleteFileW(document);
   return rc;
 }
