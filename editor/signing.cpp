@@ -1,10 +1,8 @@
-// Code signing: running the signing tool on a package.
+// Code signing: running the signing tool on a package, within its time
+// limit.
 #include "editor/signing.h"
 
-#include <string.h>
-
 #include "common/command_line.h"
-#include "common/file.h"
 #include "common/process.h"
 #include "editor/editor_text.h"
 
@@ -60,10 +58,29 @@ bool ToolProgram(const wchar_t* folder, wchar_t* program) {
   return TextFormat(program, VT_PATH_CAP, L"%s%s%s", folder, separator, SIGNING_TOOL_FILE) >= 0;
 }
 
+// Waits for a started program: within the first second it only tells
+// whether it has ended (ST_RUN_ENDED_EARLY); after it, it is waited for up
+// to the limit, and ended there (ST_RUN_TIMED_OUT).
+int WaitLimited(HANDLE process, DWORD limit_ms, DWORD* exit_code, DWORD* sysError) {
+  DWORD early = limit_ms < kEarlyEndMs ? limit_ms : kEarlyEndMs;
+  int status = ProcessWait(process, early, exit_code, sysError);
+  if (status == ST_OK) return ST_RUN_ENDED_EARLY;
+  if (status == ST_PROC_RUNNING && limit_ms > early)
+    status = ProcessWait(process, limit_ms == INFINITE ? INFINITE : limit_ms - early, exit_code,
+                         sysError);
+  if (status == ST_OK) return ST_OK;
+  if (status != ST_PROC_RUNNING) return ST_RUN_FAILED;
+  // Ended as ProcessEnd ends a child: with ERROR_TIMEOUT as its exit code.
+  ProcessEnd(process);
+  *exit_code = ERROR_TIMEOUT;
+  *sysError = WAIT_TIMEOUT;
+  return ST_RUN_TIMED_OUT;
+}
+
 }  // namespace
 
-int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD* exit_code,
-                 DWORD* sysError) {
+int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD limit_ms,
+                 DWORD* exit_code, DWORD* sysError) {
   *exit_code = 0;
   *sysError = 0;
   size_t program_length = program ? TextLengthMax(program, VT_PATH_MAX + 1) : 0;
@@ -78,61 +95,48 @@ int run_and_wait(const wchar_t* program, const wchar_t* arguments, DWORD* exit_c
   wchar_t line[RUN_COMMAND_LINE_CAP] = L"";
   if (CommandLineAppendQuoted(line, RUN_COMMAND_LINE_CAP, program) < 0)
     return ST_RUN_NO_PROGRAM;
-  if (CommandLineAppendSwitch(line, RUN_COMMAND_LINE_CAP, arguments) < 0)
+  if (CommandLineAppendSwitch(line, RUN_COMMAND_LINE_CAP, arguments) < 0) {
+    SecureZeroMemory(line, sizeof line);
     return ST_RUN_BAD_ARGUMENTS;
-
+  }
   const ProcessLaunch launch = {
       program, line, NULL, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS,
       -1};
   HANDLE process = NULL;
-  if (ProcessStart(launch, &process, sysError) < 0) return CreationStatus(*sysError);
-  // Within the polling second the process only tells whether it has ended;
-  // after it, it is waited for.
-  int status = ProcessWait(process, kEarlyEndMs, exit_code, sysError);
-  if (status == ST_OK) {
-    status = ST_RUN_ENDED_EARLY;
-  } else if (status == ST_PROC_RUNNING) {
-    status = ProcessWait(process, INFINITE, exit_code, sysError) == ST_OK ? ST_OK : ST_RUN_FAILED;
-  } else {
-    status = ST_RUN_FAILED;
-  }
+  int started = ProcessStart(launch, &process, sysError);
+  SecureZeroMemory(line, sizeof line);
+  if (started < 0) return CreationStatus(*sysError);
+  int status = WaitLimited(process, limit_ms, exit_code, sysError);
   CloseHandle(process);
   return status;
 }
 
-int signing_settings_read(const wchar_t* path, SigningSettings* settings, DWORD* sysError) {
-  int status = FileReadAll(path, SIGNING_SETTINGS_SIZE, settings, sysError);
-  if (status < 0) memset(settings, 0, sizeof *settings);
-  return status < 0 ? status : ST_OK;
-}
+namespace {
 
-int signing_settings_write(const wchar_t* path, const SigningSettings& settings,
-                           DWORD* sysError) {
-  return FileReplaceWrite(path, SIGNING_SETTINGS_SIZE, &settings, sysError);
-}
-
-int sign_package(const wchar_t* settings_path, const wchar_t* package, SignRun* run,
-                 DWORD* sysError) {
-  SignRun unused;
-  if (!run) run = &unused;
-  run->command_line[0] = 0;
-  run->exit_code = 0;
-  run->started = false;
-  *sysError = 0;
-
+// What a signing run holds that carries the password; cleared when the run
+// is over.
+struct SignSecrets {
   SigningSettings settings;
-  int status = signing_settings_read(settings_path, &settings, sysError);
-  if (status < 0) return status;
   SigningTexts texts;
-  if (!SettingsTexts(settings, &texts)) return ST_SIGN_UNQUOTABLE;
-  wchar_t program[VT_PATH_CAP];
-  if (!ToolProgram(texts.tool_folder, program)) return ST_RUN_NO_PROGRAM;
-
-  SigningValues values = {texts.certificate,  texts.password,          texts.description,
-                          texts.description_url, settings.timestamp == 1, texts.timestamp_url,
-                          package};
   wchar_t arguments[SIGNING_ARGUMENTS_CAP];
-  int composed = signing_arguments_compose(values, false, arguments, SIGNING_ARGUMENTS_CAP);
+};
+
+// The run itself: the settings into secrets, the tool's command line into
+// run, the tool started and waited for. Returns sign_package's status.
+int SignRunOnce(const wchar_t* settings_path, const wchar_t* package, DWORD limit_ms,
+                SignSecrets* s, SignRun* run, DWORD* sysError) {
+  int status = signing_settings_read_trusted(settings_path, &s->settings, sysError);
+  if (status < 0) return status;
+  if (!SettingsTexts(s->settings, &s->texts)) return ST_SIGN_UNQUOTABLE;
+  wchar_t program[VT_PATH_CAP];
+  if (!ToolProgram(s->texts.tool_folder, program)) return ST_RUN_NO_PROGRAM;
+
+  const SigningTexts& t = s->texts;
+  SigningValues values = {t.certificate,     t.password,
+                          t.description,     t.description_url,
+                          s->settings.timestamp == 1, t.timestamp_url,
+                          package};
+  int composed = signing_arguments_compose(values, false, s->arguments, SIGNING_ARGUMENTS_CAP);
   if (composed < 0) return composed;
   // The line as the tool receives it, but for the password; it fits since
   // the real one did.
@@ -142,13 +146,31 @@ int sign_package(const wchar_t* settings_path, const wchar_t* package, SignRun* 
       CommandLineAppendSwitch(run->command_line, SIGN_SHOWN_LINE_CAP, shown) < 0)
     run->command_line[0] = 0;
 
-  status = run_and_wait(program, arguments, &run->exit_code, sysError);
+  status = run_and_wait(program, s->arguments, limit_ms, &run->exit_code, sysError);
   // An early end is no failure by itself: the exit code decides.
-  if (status != ST_OK && status != ST_RUN_ENDED_EARLY) return status;
+  if (status != ST_OK && status != ST_RUN_ENDED_EARLY && status != ST_RUN_TIMED_OUT)
+    return status;
   run->started = true;
+  if (status == ST_RUN_TIMED_OUT) return status;
   if (run->exit_code != 0) {
     *sysError = run->exit_code;
     return ST_SIGN_TOOL_FAILED;
   }
   return ST_OK;
+}
+
+}  // namespace
+
+int sign_package(const wchar_t* settings_path, const wchar_t* package, DWORD limit_ms,
+                 SignRun* run, DWORD* sysError) {
+  SignRun unused;
+  if (!run) run = &unused;
+  run->command_line[0] = 0;
+  run->exit_code = 0;
+  run->started = false;
+  *sysError = 0;
+  static SignSecrets secrets;  // only one build signs at a time
+  int status = SignRunOnce(settings_path, package, limit_ms, &secrets, run, sysError);
+  SecureZeroMemory(&secrets, sizeof secrets);
+  return status;
 }

@@ -96,6 +96,7 @@ void SigningInit(HWND dialog) {
     SetDlgItemTextW(dialog, t.id, text);
   }
   CheckDlgButton(dialog, IDC_SIGN_TIMESTAMP, Settings.timestamp == 1 ? BST_CHECKED : BST_UNCHECKED);
+  SecureZeroMemory(&Settings, sizeof Settings);  // the password stays in its control only
   CheckDlgButton(dialog, IDC_SIGN_ON,
                  editor_state.working.code_signing == 1 ? BST_CHECKED : BST_UNCHECKED);
   SwitchApply(dialog);
@@ -173,7 +174,9 @@ bool Register(HWND dialog) {
   if (!ProjectSettingsPath(path, folder)) return true;
   text_to_field(record.signing_settings_path, sizeof record.signing_settings_path, path);
   SettingsTake(dialog);
-  if (signing_settings_write(path, Settings, &error) < 0) {
+  int written = signing_settings_write(path, Settings, &error);
+  SecureZeroMemory(&Settings, sizeof Settings);
+  if (written < 0) {
     wchar_t text[VT_MESSAGE_CAP];
     MessageTextFormat(text, VT_MESSAGE_CAP, IDS_SIGN_WRITE_FAILED, static_cast<int>(error));
     MessageBoxW(dialog, text, CAPTION_ERROR, MB_OK | MB_ICONEXCLAMATION);

@@ -156,6 +156,16 @@ bool SignatureVerifies(const std::wstring& file, const std::wstring& certificate
                        {unix_certificate, unix_file}, report) == 0;
 }
 
+bool SigntoolEnded(const std::wstring& folder, DWORD timeout_ms) {
+  std::string text;
+  if (!ReadWhole(folder + L"\\" SIGNTOOL_PID_FILE, &text) || text.empty()) return false;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(atol(text.c_str())));
+  if (!process) return true;  // no such process any more
+  bool ended = WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
 bool SigntoolLogAppend(const std::wstring& folder, const SigntoolRun& run) {
   std::string record = "command_line=" + Utf8(run.command_line) + "\n";
   for (const std::wstring& arg : run.args) record += "arg=" + Utf8(arg) + "\n";

@@ -45,10 +45,13 @@ bool SignatureVerifies(const std::wstring& file, const std::wstring& certificate
                                                  // (after so long) without signing
 #define SIGNTOOL_OUTPUT_FILE L"signtool.out"     // osslsigncode's output, last run
 #define SIGNTOOL_PLANTED_FILE L"signtool.planted"  // written by the planted build
+#define SIGNTOOL_PID_FILE L"signtool.pid"        // the process id of the last run
+#define SIGNTOOL_DAMAGE_FILE L"signtool.damage"  // cut what it signed to half
 
 // Exit codes of the stand-in when it signs.
 enum {
-  SIGNTOOL_EXIT_USAGE = 2,    // no "sign", /f, /p or package
+  SIGNTOOL_EXIT_USAGE = 2,    // no "sign", /f, /p, /fd sha256 or package, an
+                              // unknown option, /tr without /td
   SIGNTOOL_EXIT_SIGNING = 3,  // osslsigncode failed or could not be run
   SIGNTOOL_EXIT_REPLACE = 4   // the signed file could not replace the package
 };
@@ -59,6 +62,10 @@ struct SigntoolRun {
   std::wstring command_line;
   std::vector<std::wstring> args;
 };
+
+// Whether the last run of the stand-in in folder has ended (its process is
+// gone), waiting up to timeout_ms; false also when it never wrote its id.
+bool SigntoolEnded(const std::wstring& folder, DWORD timeout_ms);
 
 // Appends one run to the log in folder.
 bool SigntoolLogAppend(const std::wstring& folder, const SigntoolRun& run);

@@ -5,10 +5,13 @@
 #include "editor/signing.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,9 @@
 using namespace signing_test;
 
 namespace {
+
+// The time limit of the signing runs here.
+const DWORD kLimit = 120000;
 
 // The arguments CommandLineToArgvW makes of line.
 std::vector<std::wstring> Argv(const std::wstring& line) {
@@ -90,10 +96,11 @@ TEST(SigningCommandLine, ComposedLinesReadBackExactly) {
     wchar_t arguments[SIGNING_ARGUMENTS_CAP];
     ASSERT_GT(signing_arguments_compose(v, false, arguments, SIGNING_ARGUMENTS_CAP), 0);
     std::vector<std::wstring> expected = {L"C:\\Tools 1\\signtool.exe", L"sign", L"/f",
-                                          v.certificate, L"/a"};
+                                          v.certificate, L"/a", L"/fd", L"sha256"};
     if (*v.description) expected.insert(expected.end(), {L"/d", v.description});
     if (*v.description_url) expected.insert(expected.end(), {L"/du", v.description_url});
-    if (v.timestamp && *v.timestamp_url) expected.insert(expected.end(), {L"/t", v.timestamp_url});
+    if (v.timestamp && *v.timestamp_url)
+      expected.insert(expected.end(), {L"/tr", v.timestamp_url, L"/td", L"sha256"});
     expected.insert(expected.end(), {L"/p", v.password, v.package});
     EXPECT_EQ(Argv(L"\"C:\\Tools 1\\signtool.exe\" " + std::wstring(arguments)), expected)
         << Utf8(arguments);
@@ -117,7 +124,8 @@ TEST(RunAndWait, RefusalsAndStartFailures) {
   };
   for (const Row& row : rows) {
     DWORD exit_code = 99, error = 99;
-    EXPECT_EQ(run_and_wait(row.program.c_str(), row.arguments, &exit_code, &error), row.status)
+    EXPECT_EQ(run_and_wait(row.program.c_str(), row.arguments, INFINITE, &exit_code, &error),
+              row.status)
         << Utf8(row.program);
     EXPECT_EQ(error, row.error) << Utf8(row.program);
     EXPECT_EQ(exit_code, 0u);
@@ -127,14 +135,14 @@ TEST(RunAndWait, RefusalsAndStartFailures) {
 TEST_F(SigningRunTest, RunAndWaitTellsAnEarlyEndFromALongRun) {
   WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "7");
   DWORD exit_code = 0, error = 99;
-  EXPECT_EQ(run_and_wait(tool_.c_str(), L"sign /a \"x y\"", &exit_code, &error),
+  EXPECT_EQ(run_and_wait(tool_.c_str(), L"sign /a \"x y\"", INFINITE, &exit_code, &error),
             ST_RUN_ENDED_EARLY);
   EXPECT_EQ(exit_code, 7u);
   EXPECT_EQ(error, 0u);
 
   WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "5 1500");
   DWORD start = GetTickCount();
-  EXPECT_EQ(run_and_wait(tool_.c_str(), L"second", &exit_code, &error), ST_OK);
+  EXPECT_EQ(run_and_wait(tool_.c_str(), L"second", 60000, &exit_code, &error), ST_OK);
   EXPECT_GE(GetTickCount() - start, 1500u);
   EXPECT_EQ(exit_code, 5u);
 
@@ -146,36 +154,161 @@ TEST_F(SigningRunTest, RunAndWaitTellsAnEarlyEndFromALongRun) {
   EXPECT_EQ(runs[1].args, (std::vector<std::wstring>{tool_, L"second"}));
 }
 
-TEST(SigningSettingsFile, WrittenWholeReadBackAndKeptOnAFailedWrite) {
-  Scratch scratch;
-  std::wstring path = scratch / L"codesign.txt";
-  SigningSettings first = Settings(L"C:\\署名ツール", L"pass word");
-  first.timestamp = 1;
-  DWORD error = 0;
-  ASSERT_EQ(signing_settings_write(path.c_str(), first, &error), ST_OK) << error;
-  std::string bytes = ReadBytes(path);
-  ASSERT_EQ(bytes.size(), static_cast<size_t>(SIGNING_SETTINGS_SIZE));
-  SigningSettings read;
-  memset(&read, 0xCC, sizeof read);
-  ASSERT_EQ(signing_settings_read(path.c_str(), &read, &error), ST_OK);
-  EXPECT_EQ(memcmp(&read, &first, sizeof read), 0);
+TEST_F(SigningRunTest, RunAndWaitEndsAProgramAtItsTimeLimit) {
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "0 60000");
+  DWORD exit_code = 0, error = 0;
+  DWORD start = GetTickCount();
+  EXPECT_EQ(run_and_wait(tool_.c_str(), L"sign", 5000, &exit_code, &error), ST_RUN_TIMED_OUT);
+  EXPECT_LT(GetTickCount() - start, 30000u) << "waited for the program's own end";
+  EXPECT_EQ(error, static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(exit_code, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_TRUE(SigntoolEnded(tools_, 10000)) << "the program still runs";
+}
 
-  // A full disk while the new settings are written: the old file stays
-  // whole and nothing else is left in the folder.
-  SigningSettings second = Settings(L"D:\\other", L"x");
-  FileSys.WriteFile = FullDiskWrite;
-  int status = signing_settings_write(path.c_str(), second, &error);
-  FileSyscallsReset();
-  EXPECT_EQ(status, ST_DISK_FULL);
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_HANDLE_DISK_FULL));
-  EXPECT_EQ(ReadBytes(path), bytes);
+std::string SidText(PSID sid) {
+  char* text = nullptr;
+  if (!sid || !ConvertSidToStringSidA(sid, &text)) return "<none>";
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// The accounts of an access list as text, sorted.
+std::vector<std::string> Accounts(PACL list) {
+  std::vector<std::string> accounts;
+  for (DWORD i = 0; list && i < list->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (GetAce(list, i, reinterpret_cast<void**>(&ace)))
+      accounts.push_back(SidText(&ace->SidStart));
+  }
+  std::sort(accounts.begin(), accounts.end());
+  return accounts;
+}
+
+// The accounts of a file's access list as the system reports it.
+std::vector<std::string> AccountsOf(const std::wstring& path) {
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+    return {"<unreadable>"};
+  std::vector<std::string> accounts = Accounts(list);
+  LocalFree(descriptor);
+  return accounts;
+}
+
+// What the file layer asked of the system for the files it created with
+// security attributes of their own: the accounts of each list and whether
+// it was to take nothing from the folder.
+struct Created {
+  std::vector<std::string> accounts;
+  bool list_protected;
+};
+std::vector<Created> created;
+
+HANDLE WINAPI CreateWatched(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                            DWORD disposition, DWORD flags, HANDLE model) {
+  if (sa && sa->lpSecurityDescriptor) {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorDacl(sa->lpSecurityDescriptor, &present, &list, &defaulted);
+    GetSecurityDescriptorControl(sa->lpSecurityDescriptor, &control, &revision);
+    created.push_back({Accounts(present ? list : nullptr), (control & SE_DACL_PROTECTED) != 0});
+  }
+  return CreateFileW(path, access, share, sa, disposition, flags, model);
+}
+
+std::string UserSid() {
+  HANDLE token = nullptr;
+  BYTE buffer[256];
+  DWORD size = 0;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
+  CloseHandle(token);
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+}
+
+int FilesIn(const std::wstring& folder) {
   WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((scratch / L"*").c_str(), &entry);
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
   int files = 0;
   do files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   while (FindNextFileW(find, &entry));
   FindClose(find);
-  EXPECT_EQ(files, 1);
+  return files;
+}
+
+TEST(SigningSettingsFiles, ThePasswordIsKeptEncryptedInFilesOfTheUsersOwn) {
+  Scratch scratch;
+  const std::wstring path = scratch / L"codesign.txt", password = scratch / L"codesign.pwd";
+  SigningSettings first = Settings(L"C:\\署名ツール", L"pass word");
+  first.timestamp = 1;
+  DWORD error = 0;
+  created.clear();
+  FileSys.CreateFileW = CreateWatched;
+  int written = signing_settings_write(path.c_str(), first, &error);
+  FileSyscallsReset();
+  ASSERT_EQ(written, ST_OK) << error;
+  const std::string bytes = ReadBytes(path), sealed = ReadBytes(password);
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(SIGNING_SETTINGS_SIZE));
+  SigningSettings without = first;
+  memset(without.password, 0, sizeof without.password);
+  EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(&without), sizeof without))
+      << "the record keeps no password";
+  ASSERT_FALSE(sealed.empty());
+  EXPECT_EQ(sealed.find("pass word"), std::string::npos);
+  EXPECT_EQ(sealed.find(std::string("p\0a\0s\0s\0", 8)), std::string::npos);
+  const std::vector<std::string> own = [] {
+    std::vector<std::string> v = {UserSid(), "S-1-5-18", "S-1-5-32-544"};
+    std::sort(v.begin(), v.end());
+    return v;
+  }();
+  // Both files are created with the list of the user, Administrators and
+  // SYSTEM alone, taking nothing from the folder. (Wine keeps a file's list
+  // in its mode bits: it reports the user and SYSTEM, and everyone for a
+  // file others may read.)
+  ASSERT_EQ(created.size(), 2u);
+  for (const Created& c : created) {
+    EXPECT_EQ(c.accounts, own);
+    EXPECT_TRUE(c.list_protected);
+  }
+  for (const std::wstring& file : {path, password})
+    for (const std::string& account : AccountsOf(file))
+      EXPECT_NE(std::find(own.begin(), own.end(), account), own.end())
+          << Utf8(file) << " lets " << account << " in";
+  for (bool trusted : {false, true}) {
+    SigningSettings read;
+    memset(&read, 0xCC, sizeof read);
+    ASSERT_EQ((trusted ? signing_settings_read_trusted : signing_settings_read)(path.c_str(), &read,
+                                                                                  &error),
+              ST_OK);
+    EXPECT_EQ(memcmp(&read, &first, sizeof read), 0) << "read back with its password";
+  }
+
+  // A full disk while new settings are written: the old files stay whole
+  // and nothing else is left in the folder.
+  FileSys.WriteFile = FullDiskWrite;
+  int status = signing_settings_write(path.c_str(), Settings(L"D:\\other", L"x"), &error);
+  FileSyscallsReset();
+  EXPECT_EQ(status, ST_DISK_FULL);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_HANDLE_DISK_FULL));
+  EXPECT_EQ(ReadBytes(path), bytes);
+  EXPECT_EQ(ReadBytes(password), sealed);
+  EXPECT_EQ(FilesIn(scratch.path()), 2);
+
+  // A record written before passwords were kept encrypted still works, and
+  // loses its password at the next registration.
+  WriteSettings(path, Settings(L"C:\\old", L"plain"));
+  DeleteFileW(password.c_str());
+  SigningSettings read;
+  ASSERT_EQ(signing_settings_read_trusted(path.c_str(), &read, &error), ST_OK);
+  EXPECT_STREQ(read.password, "plain");
+  ASSERT_EQ(signing_settings_write(path.c_str(), read, &error), ST_OK);
+  EXPECT_EQ(ReadBytes(path).find("plain"), std::string::npos);
+  ASSERT_EQ(signing_settings_read(path.c_str(), &read, &error), ST_OK);
+  EXPECT_STREQ(read.password, "plain");
 
   // A file one byte short is no settings file, and the record is cleared.
   WriteBytes(path, bytes.substr(1));
@@ -184,6 +317,63 @@ TEST(SigningSettingsFile, WrittenWholeReadBackAndKeptOnAFailedWrite) {
   EXPECT_EQ(read.tool_folder[0] | read.reserved_880[639], 0);
   EXPECT_EQ(signing_settings_read((scratch / L"none.txt").c_str(), &read, &error),
             ST_FILE_NOT_FOUND);
+}
+
+// Lets everyone change a file, as another user (or a program of theirs)
+// could leave it. Under Wine this is what a file's list can show besides
+// its owner: its mode bits.
+bool OpenToEveryone(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1,
+                                                            &descriptor, nullptr))
+    return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted);
+  DWORD error = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr);
+  LocalFree(descriptor);
+  std::vector<std::string> accounts = AccountsOf(path);
+  return error == ERROR_SUCCESS &&
+         std::find(accounts.begin(), accounts.end(), "S-1-1-0") != accounts.end();
+}
+
+// Registered settings that everyone may change are refused before the tool
+// runs, the record and the password file alike; so is a password that
+// does not decrypt. (Owners and the other accounts of a list are the rule's
+// table test: Wine shows none but the file's own user.)
+TEST_F(SigningRunTest, SettingsSomeoneElseCouldHaveWrittenAreNeverUsed) {
+  const std::wstring password = scratch_ / L"codesign.pwd";
+  struct Row {
+    const char* what;
+    bool record;          // the record is changed (else the password file)
+    bool open;            // everyone may change it
+    const char* bytes;    // NULL: as registered
+    int status;
+  } rows[] = {
+      {"as registered", true, false, nullptr, ST_OK},
+      {"a record everyone may change", true, true, nullptr, ST_SIGN_UNTRUSTED},
+      {"a password file everyone may change", false, true, nullptr, ST_SIGN_UNTRUSTED},
+      {"a password that does not decrypt", false, false, "not sealed", ST_SIGN_PASSWORD},
+  };
+  WriteBytes(tools_ + L"\\" SIGNTOOL_EXIT_FILE, "0");
+  for (const Row& row : rows) {
+    DWORD error = 0;
+    ASSERT_EQ(signing_settings_write(settings_path_.c_str(), Settings(tools_, L"pass word"),
+                                     &error),
+              ST_OK);
+    const std::wstring& file = row.record ? settings_path_ : password;
+    if (row.bytes) WriteBytes(file, row.bytes);
+    if (row.open) ASSERT_TRUE(OpenToEveryone(file)) << row.what << ": cannot be planted";
+    size_t runs = SigntoolLogRead(tools_).size();
+    SignRun run;
+    EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), kLimit, &run, &error),
+              row.status)
+        << row.what;
+    EXPECT_EQ(run.started, row.status == ST_OK) << row.what;
+    EXPECT_EQ(SigntoolLogRead(tools_).size(), runs + (row.status == ST_OK)) << row.what;
+    DeleteFileW(file.c_str());
+  }
 }
 
 TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
@@ -202,7 +392,7 @@ TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
 
   SignRun run;
   DWORD error = 99;
-  ASSERT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error), ST_OK)
+  ASSERT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), kLimit, &run, &error), ST_OK)
       << error << " " << ToolOutput();
   EXPECT_TRUE(run.started);
   EXPECT_EQ(run.exit_code, 0u);
@@ -211,9 +401,9 @@ TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
   std::vector<SigntoolRun> runs = SigntoolLogRead(tools_);
   ASSERT_EQ(runs.size(), 1u);
   std::vector<std::wstring> expected = {
-      tool_,     L"sign",   L"/f",       Windows(VT_SIGNING_P12), L"/a", L"/d", L"表計算 部品",
-      L"/du",    L"http://example.jp/部品", L"/t", L"http://ts.example.jp/", L"/p",
-      L"pass word", package_};
+      tool_,  L"sign",     L"/f",   Windows(VT_SIGNING_P12), L"/a", L"/fd",  L"sha256",
+      L"/d",  L"表計算 部品", L"/du", L"http://example.jp/部品", L"/tr",
+      L"http://ts.example.jp/", L"/td", L"sha256", L"/p",  L"pass word", package_};
   EXPECT_EQ(runs[0].args, expected);
   // What people are shown is what the tool got, but for the password.
   std::wstring shown = runs[0].command_line;
@@ -230,7 +420,7 @@ TEST_F(SigningRunTest, ANonZeroExitCodeFailsTheSigning) {
   std::string unsigned_bytes = ReadBytes(package_);
   SignRun run;
   DWORD error = 0;
-  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error),
+  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), kLimit, &run, &error),
             ST_SIGN_TOOL_FAILED);
   EXPECT_EQ(error, 1u);
   EXPECT_EQ(run.exit_code, 1u);
@@ -240,7 +430,7 @@ TEST_F(SigningRunTest, ANonZeroExitCodeFailsTheSigning) {
   // A wrong password: the tool runs osslsigncode, which refuses.
   DeleteFileW((tools_ + L"\\" SIGNTOOL_EXIT_FILE).c_str());
   WriteSettings(settings_path_, Settings(tools_, L"wrong"));
-  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error),
+  EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), kLimit, &run, &error),
             ST_SIGN_TOOL_FAILED);
   EXPECT_EQ(error, static_cast<DWORD>(SIGNTOOL_EXIT_SIGNING)) << ToolOutput();
   EXPECT_EQ(ReadBytes(package_), unsigned_bytes);
@@ -278,7 +468,7 @@ TEST_F(SigningRunTest, OnlyTheToolOfTheSettingsIsEverStarted) {
     WriteSettings(settings_path_, Settings(row.tool_folder, L"pass word"));
     SignRun run;
     DWORD error = 99;
-    EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), &run, &error), row.status)
+    EXPECT_EQ(sign_package(settings_path_.c_str(), package_.c_str(), kLimit, &run, &error), row.status)
         << Utf8(row.tool_folder);
     EXPECT_EQ(error, row.error) << Utf8(row.tool_folder);
     EXPECT_EQ(run.started, row.status == ST_OK);
@@ -293,7 +483,7 @@ TEST_F(SigningRunTest, OnlyTheToolOfTheSettingsIsEverStarted) {
   EXPECT_FALSE(Exists(planted + L"\\" SIGNTOOL_PLANTED_FILE)) << "the planted tool was started";
   EXPECT_EQ(std::wstring(path_after.data()), path) << "the program search path was changed";
   DWORD error = 0;
-  EXPECT_EQ(sign_package((scratch_ / L"none.txt").c_str(), package_.c_str(), nullptr, &error),
+  EXPECT_EQ(sign_package((scratch_ / L"none.txt").c_str(), package_.c_str(), kLimit, nullptr, &error),
             ST_FILE_NOT_FOUND);
 }
 

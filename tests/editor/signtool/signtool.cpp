@@ -1,14 +1,20 @@
 // A stand-in for the signing tool, for the tests: a console program that
 // the editor starts as "<tool folder>\signtool.exe".
 //
-// Each run appends its command line and the arguments CommandLineToArgvW
-// makes of it to "signtool.log" beside the program. When "signtool.exit"
-// beside it holds "CODE [MILLISECONDS]", it waits that long and exits with
-// CODE without signing. Otherwise it understands
-//   sign /f PFX [/a] [/d TEXT] [/du URL] [/t URL] /p PASSWORD PACKAGE
-// and signs PACKAGE for real with the host's osslsigncode (the timestamp
-// server is not asked): into a file beside the package that then replaces
-// it. Exit code 0 when signed, otherwise one of SIGNTOOL_EXIT_*.
+// Each run writes its process id to "signtool.pid" and appends its command
+// line and the arguments CommandLineToArgvW makes of it to "signtool.log"
+// beside the program. When "signtool.exit" beside it holds
+// "CODE [MILLISECONDS]", it waits that long and exits with CODE without
+// signing. Otherwise it understands, as current signing tools do,
+//   sign /f PFX [/a] /fd ALG [/d TEXT] [/du URL] [/tr URL /td ALG]
+//        /p PASSWORD PACKAGE
+// refusing a command line without a file digest algorithm or with a legacy
+// timestamp server (/t), and signs PACKAGE for real with the host's
+// osslsigncode with that digest (the timestamp server is not asked): into
+// a file beside the package that then replaces it. Exit code 0 when
+// signed, otherwise one of SIGNTOOL_EXIT_*. With "signtool.damage" beside
+// it, it cuts the signed package to half its length and still ends with 0:
+// a tool that damages what it signs.
 //
 // Built with SIGNTOOL_PLANTED it is a program that must never run: it only
 // writes "signtool.planted" beside itself.
@@ -66,7 +72,8 @@ bool PresetExit(const std::wstring& folder, int* code, DWORD* wait_ms) {
 
 // What a signing run asks for.
 struct SignRequest {
-  std::wstring pfx, password, description, url, package;
+  std::wstring pfx, password, description, url, digest, timestamp_url, timestamp_digest,
+      package;
 };
 
 bool ParseRequest(const std::vector<std::wstring>& args, SignRequest* request) {
@@ -83,17 +90,21 @@ bool ParseRequest(const std::vector<std::wstring>& args, SignRequest* request) {
     else if (option == L"/p") has_password = true, request->password = value;
     else if (option == L"/d") request->description = value;
     else if (option == L"/du") request->url = value;
-    else if (option != L"/t") return false;
+    else if (option == L"/fd") request->digest = value;
+    else if (option == L"/tr") request->timestamp_url = value;
+    else if (option == L"/td") request->timestamp_digest = value;
+    else return false;  // /t among them: no legacy timestamp server answers
   }
   request->package = args.back();
-  return has_pfx && has_password;
+  bool timestamp_whole = request->timestamp_url.empty() == request->timestamp_digest.empty();
+  return has_pfx && has_password && request->digest == L"sha256" && timestamp_whole;
 }
 
 int Sign(const std::wstring& folder, const SignRequest& request) {
   std::wstring signed_copy = request.package + L".signed";
   DeleteFileW(signed_copy.c_str());
-  std::vector<std::wstring> args = {L"sign", L"-pkcs12", UnixPath(request.pfx), L"-pass",
-                                    request.password};
+  std::vector<std::wstring> args = {L"sign", L"-h", request.digest, L"-pkcs12",
+                                    UnixPath(request.pfx), L"-pass", request.password};
   if (!request.description.empty()) args.insert(args.end(), {L"-n", request.description});
   if (!request.url.empty()) args.insert(args.end(), {L"-i", request.url});
   args.insert(args.end(), {L"-in", UnixPath(request.package), L"-out", UnixPath(signed_copy)});
@@ -107,6 +118,14 @@ int Sign(const std::wstring& folder, const SignRequest& request) {
   if (!MoveFileExW(signed_copy.c_str(), request.package.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(signed_copy.c_str());
     return SIGNTOOL_EXIT_REPLACE;
+  }
+  if (GetFileAttributesW((folder + L"\\" SIGNTOOL_DAMAGE_FILE).c_str()) !=
+      INVALID_FILE_ATTRIBUTES) {
+    HANDLE file = CreateFileW(request.package.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    SetFilePointer(file, static_cast<LONG>(GetFileSize(file, nullptr) / 2), nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
   }
   return 0;
 }
@@ -127,6 +146,7 @@ int wmain() {
   for (int i = 0; argv && i < argc; ++i) run.args.push_back(argv[i]);
   LocalFree(argv);
   SigntoolLogAppend(folder, run);
+  WriteSmallFile(folder + L"\\" SIGNTOOL_PID_FILE, std::to_string(GetCurrentProcessId()));
 
   int code = 0;
   DWORD wait_ms = 0;
