@@ -19,6 +19,12 @@ static_assert(sizeof list_buffer >= RECENT_FILE_SIZE, "recent file fits");
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
+// The byte of the master list whose lock the updates take in turns: far
+// beyond the end of any list, where no read ever comes.
+const DWORD kLockOffset = 0x7FFFFFF0u;
+const DWORD kLockPause = 20;       // milliseconds between attempts
+const int kLockAttempts = 500;     // ten seconds
+
 // Where a scan of the master list ended.
 struct MasterScan {
   bool found;
@@ -72,6 +78,38 @@ int MasterWrite(HANDLE file, DWORD offset, const MasterRecord* record, DWORD* sy
   if (FileWrite(file, record, MASTER_RECORD_SIZE, NULL, sysError) != ST_OK)
     return LIST_WRITE_FAILED;
   return 0;
+}
+
+// Takes the lists' lock on the open master list, waiting while another
+// process holds it. Returns false when it is still held after ten
+// seconds; a file system that locks nothing is used unlocked.
+bool ListLock(HANDLE master) {
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    if (LockFile(master, kLockOffset, 0, 1, 0)) return true;
+    DWORD error = GetLastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_SHARING_VIOLATION) return true;
+    Sleep(kLockPause);
+  }
+  return false;
+}
+
+void ListUnlock(HANDLE master) { UnlockFile(master, kLockOffset, 0, 1, 0); }
+
+// Opens the master list for an update and takes the lists' lock. Returns
+// false (nothing open) when either fails.
+bool MasterOpenLocked(HANDLE* file, DWORD* sysError) {
+  if (MasterOpen(file, true, sysError) < 0) return false;
+  if (ListLock(*file)) return true;
+  *sysError = ERROR_LOCK_VIOLATION;
+  CloseHandle(*file);
+  *file = NULL;
+  return false;
+}
+
+// Lets go of the lock and the master list.
+void MasterClose(HANDLE file) {
+  ListUnlock(file);
+  CloseHandle(file);
 }
 
 bool KeyField(char* field, const wchar_t* key) {
@@ -158,27 +196,34 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
     stamp[i] = updated_at[i] < 0x80 ? static_cast<char>(updated_at[i]) : '?';
 
   HANDLE file;
-  if (MasterOpen(&file, true, sysError) < 0) return LIST_NO_FILE;
+  if (!MasterOpenLocked(&file, sysError)) return LIST_NO_FILE;
   MasterScan scan;
   int st = MasterScanRun(file, entry.key, &scan, sysError);
   if (st) {
-    CloseHandle(file);
+    MasterClose(file);
     return st;
   }
   MasterRecord& record = scan.record;
+  int count = editor_state.build_count;
   if (scan.found) {
     master_record_count_update(&record);
     memcpy(record.updated_at, stamp, sizeof record.updated_at);
+    // Builds in other processes may have raised it since the editor read it.
+    int stored = master_record_build_count(&record);
+    if (stored > count) count = stored;
   } else {
     master_record_init(&record, entry.key, master_sequence_next(scan.last_sequence), stamp);
   }
-  master_record_set_build_count(&record, editor_state.build_count);
+  master_record_set_build_count(&record, count);
   record.entry = entry;
   st = MasterWrite(file, scan.offset, &record, sysError);
-  CloseHandle(file);
+  if (st == 0) {
+    editor_state.build_count = master_record_build_count(&record);
+    RecentUpdate(&entry);
+  }
+  MasterClose(file);
   if (st) return st;
 
-  RecentUpdate(&entry);
   DWORD error = 0;
   int written = project_file_store(project_path, &editor_state.working, &error);
   if (file_status) *file_status = written;
@@ -190,15 +235,19 @@ int record_project_build(const wchar_t* key, DWORD* sysError) {
   char key_field[sizeof ListEntry().key];
   if (!KeyField(key_field, key)) return LIST_BAD_TEXT;
   HANDLE file;
-  if (MasterOpen(&file, true, sysError) < 0) return LIST_NO_FILE;
+  if (!MasterOpenLocked(&file, sysError)) return LIST_NO_FILE;
   MasterScan scan;
   int st = MasterScanRun(file, key_field, &scan, sysError);
   if (st == 0 && !scan.found) st = LIST_NOT_FOUND;
   if (st == 0) {
-    master_record_note_build(&scan.record, editor_state.build_count);
+    // Builds in other processes count too.
+    int count = master_record_build_count(&scan.record) + 1;
+    if (editor_state.build_count > count) count = editor_state.build_count;
+    master_record_note_build(&scan.record, count);
     st = MasterWrite(file, scan.offset, &scan.record, sysError);
+    if (st == 0) editor_state.build_count = master_record_build_count(&scan.record);
   }
-  CloseHandle(file);
+  MasterClose(file);
   return st ? st : LIST_BUILD_RECORDED;
 }
 

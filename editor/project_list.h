@@ -7,6 +7,14 @@
 // Only the user-interface thread calls these routines, except
 // record_project_build, which runs on the build thread while the
 // user-interface thread waits for it.
+//
+// The lists of one base folder are shared by the editor and the headless
+// builds that run beside it, in other processes. Their updates take turns:
+// each holds a lock on the open master list from its read to its last
+// write, so that no update writes over another's (a build's count raised
+// by a headless build is never lost to the editor's next save). Reads take
+// no lock; a replacement of the recent list that meets a reader is tried
+// again (FileReplace).
 #pragma once
 
 #include <windows.h>
@@ -17,7 +25,8 @@
 // Results of the master-list routines.
 enum {
   LIST_OK = 0,             // found / recorded
-  LIST_NO_FILE = 1,        // the master list cannot be opened (or is missing)
+  LIST_NO_FILE = 1,        // the master list cannot be opened (or is missing),
+                           // or another process kept its lock for 10 seconds
   LIST_NOT_FOUND = 2,      // no record has the key
   LIST_READ_FAILED = 3,    // a read failed
   LIST_SEEK_FAILED = 4,    // positioning on the record failed
@@ -55,7 +64,9 @@ int find_project_entry(const wchar_t* key, ProjectEntry* entry, DWORD* sysError)
 // recent list (dropping its older entry by key and the entry with the same
 // path in any letter case), then writes editor_state.working as the
 // project file folder\file_name. updated_at is 14 characters (no
-// terminator needed); the build count written is editor_state.build_count.
+// terminator needed); the build count written is editor_state.build_count,
+// or the record's own when that is higher (builds in other processes raise
+// it), and editor_state.build_count becomes the count written.
 // Returns LIST_OK, LIST_NO_FILE, LIST_READ_FAILED, LIST_SEEK_FAILED,
 // LIST_WRITE_FAILED or LIST_BAD_TEXT; the recent list and the project file
 // are written only after LIST_OK. The recent list is left alone when it
@@ -68,9 +79,12 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
 
 // Records a successful build in the project's master record: a blank
 // updated-at takes the created-at value, the build count becomes
-// editor_state.build_count. Returns LIST_BUILD_RECORDED only when the
-// record was written, otherwise LIST_NO_FILE, LIST_NOT_FOUND,
-// LIST_READ_FAILED, LIST_SEEK_FAILED, LIST_WRITE_FAILED or LIST_BAD_TEXT.
+// editor_state.build_count (the editor's count, raised for this build) or
+// the record's own plus one when that is higher, and
+// editor_state.build_count becomes the count written. Returns
+// LIST_BUILD_RECORDED only when the record was written, otherwise
+// LIST_NO_FILE, LIST_NOT_FOUND, LIST_READ_FAILED, LIST_SEEK_FAILED,
+// LIST_WRITE_FAILED or LIST_BAD_TEXT.
 int record_project_build(const wchar_t* key, DWORD* sysError);
 
 // The recent projects for the File menu: for each non-empty record in file

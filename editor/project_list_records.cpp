@@ -138,6 +138,10 @@ void master_record_count_update(MasterRecord* record) {
   PutNumberField(record->update_count, sizeof record->update_count, "%8d", count);
 }
 
+int master_record_build_count(const MasterRecord* record) {
+  return list_count_parse(record->build_count, sizeof record->build_count, 6);
+}
+
 void master_record_set_build_count(MasterRecord* record, int count) {
   PutNumberField(record->build_count, sizeof record->build_count, "%d",
                  Clamp(count, 0, LIST_BUILD_COUNT_MAX));

@@ -122,6 +122,10 @@ int master_record_update_count(const MasterRecord* record);
 // eight digits are used up.
 void master_record_count_update(MasterRecord* record);
 
+// The build count: its digits up to the first non-digit (0 when the field
+// starts with none).
+int master_record_build_count(const MasterRecord* record);
+
 // Writes count into the build count field ("%d", zero-padded), held
 // between 0 and 999999.
 void master_record_set_build_count(MasterRecord* record, int count);

@@ -1,10 +1,13 @@
 // The project list files under Wine: byte-exact records after saves and
 // builds, the recent list's order and removals, lookups, the menu texts,
-// and what happens when a list cannot be opened, read or written.
+// builds counted in other processes that a save keeps, updates that wait
+// for another process's, and what happens when a list cannot be opened,
+// read or written.
 #include "editor/project_list.h"
 
 #include "common/file_syscalls.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -113,6 +116,70 @@ TEST_F(ProjectListTest, BuildOfANeverResavedProjectCopiesCreatedAt) {
   // Builds never touch the recent list or the project file.
   EXPECT_BYTES(ReadBytes(Recent()), recent);
   EXPECT_BYTES(ReadBytes(projects_ + L"\\Sample.sip"), project);
+}
+
+// Builds of the project in other processes raise the stored count; the
+// editor's stale count never lowers it, and a build counts from the
+// higher of the two.
+TEST_F(ProjectListTest, AStoredBuildCountIsNeverLowered) {
+  DWORD error = 0;
+  editor_state.build_count = 0;
+  ASSERT_EQ(Save(kStamp1, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
+  const struct {
+    const char* what;
+    bool build;   // a build (else a save)
+    int editor;   // the editor's count before
+    const char* stored;  // the count stored after
+  } steps[] = {
+      {"a headless build", true, 0, "1"},
+      {"another headless build", true, 0, "2"},
+      {"the editor's save with its count of 0", false, 0, "2"},
+      {"the editor's build with its count raised to 1", true, 1, "3"},
+      {"a save of an editor that built more", false, 7, "7"},
+  };
+  for (const auto& step : steps) {
+    editor_state.build_count = step.editor;
+    if (step.build)
+      EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED) << step.what;
+    else
+      EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK) << step.what;
+    ProjectEntry entry;
+    ASSERT_EQ(find_project_entry(kKeyA, &entry, &error), LIST_OK);
+    EXPECT_EQ(Narrow(entry.build_count), step.stored) << step.what;
+    EXPECT_EQ(editor_state.build_count, atoi(step.stored)) << step.what << ": the editor's count";
+  }
+}
+
+// What another process's update holds: the lock on the master list.
+struct HeldLock {
+  HANDLE file;
+  volatile LONG released;
+};
+
+DWORD WINAPI ReleaseLater(void* parameter) {
+  HeldLock* held = static_cast<HeldLock*>(parameter);
+  Sleep(700);
+  InterlockedExchange(&held->released, 1);
+  UnlockFile(held->file, 0x7FFFFFF0u, 0, 1, 0);
+  return 0;
+}
+
+// A save while another process updates the lists waits for it to finish.
+TEST_F(ProjectListTest, AnUpdateWaitsForAnotherProcesssUpdate) {
+  ASSERT_EQ(Save(kStamp1, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
+  HeldLock held = {CreateFileW(Master().c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL),
+                   0};
+  ASSERT_NE(held.file, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(LockFile(held.file, 0x7FFFFFF0u, 0, 1, 0));
+  HANDLE thread = CreateThread(NULL, 0, ReleaseLater, &held, 0, NULL);
+  ASSERT_TRUE(thread);
+  EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
+  EXPECT_EQ(held.released, 1) << "the save did not wait for the other update";
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CloseHandle(held.file);
+  EXPECT_EQ(ReadBytes(Master()).substr(576, 8), "       1");
 }
 
 std::wstring KeyNumber(int i) {
