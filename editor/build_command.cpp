@@ -3,7 +3,6 @@
 // installer and the signing dialog of saved projects.
 #include "common/message.h"
 #include "editor/editor.h"
-#include "editor/form_rules.h"
 #include "editor/project_build.h"
 #include "editor/project_file.h"
 #include "editor/resource.h"
@@ -33,7 +32,7 @@ void command_build() {
     // The question promises a build from the project as it was saved.
     record = &editor_state.saved;
   }
-  int failed = form_build_check(*record, Registered(*record), project_module_usable(*record));
+  int failed = project_build_check(*record, Registered(*record));
   if (failed) {
     message_show(failed, CAPTION_WARNING, MB_OK | MB_ICONEXCLAMATION);
     return;

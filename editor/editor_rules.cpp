@@ -20,7 +20,9 @@ void FoldCopy(const wchar_t* text, size_t n, wchar_t* out, bool by_low_byte) {
   }
 }
 
-bool Same(const wchar_t* a, const wchar_t* b) {
+}  // namespace
+
+bool text_same_nocase(const wchar_t* a, const wchar_t* b) {
   for (; *a || *b; ++a, ++b) {
     wchar_t x = *a, y = *b;
     if (x >= 'a' && x <= 'z') x = static_cast<wchar_t>(x - ('a' - 'A'));
@@ -29,8 +31,6 @@ bool Same(const wchar_t* a, const wchar_t* b) {
   }
   return true;
 }
-
-}  // namespace
 
 int compare_prefix_nocase(const wchar_t* text, const wchar_t* reference, size_t n) {
   wchar_t a[kCompareCap], b[kCompareCap];
@@ -59,16 +59,31 @@ bool work_folder_name(const wchar_t* temp_file, wchar_t* name, size_t cap) {
   return true;
 }
 
+unsigned headless_seconds_parse(const wchar_t* text) {
+  unsigned seconds = 0;
+  size_t i = 0;
+  for (; text[i]; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return 0;
+    seconds = seconds * 10 + static_cast<unsigned>(text[i] - L'0');
+    if (seconds > HEADLESS_SIGN_TIMEOUT_MAX) return 0;
+  }
+  return seconds;
+}
+
 int headless_args_parse(int argc, wchar_t* const* argv, HeadlessArgs* args) {
-  *args = HeadlessArgs{NULL, NULL, NULL};
-  if (argc < 1 || !Same(argv[0], L"/build")) return HEADLESS_NONE;
+  *args = HeadlessArgs{NULL, NULL, NULL, 0};
+  if (argc < 1 || !text_same_nocase(argv[0], L"/build")) return HEADLESS_NONE;
   for (int i = 1; i < argc; ++i) {
     const wchar_t** target = NULL;
-    if (Same(argv[i], L"/out"))
+    if (text_same_nocase(argv[i], L"/out"))
       target = &args->output_folder;
-    else if (Same(argv[i], L"/name"))
+    else if (text_same_nocase(argv[i], L"/name"))
       target = &args->setup_name;
-    if (target) {
+    if (text_same_nocase(argv[i], L"/signtimeout")) {
+      if (args->sign_timeout || i + 1 >= argc) return HEADLESS_BAD;
+      args->sign_timeout = headless_seconds_parse(argv[++i]);
+      if (!args->sign_timeout) return HEADLESS_BAD;
+    } else if (target) {
       if (*target || i + 1 >= argc || !argv[i + 1][0]) return HEADLESS_BAD;
       *target = argv[++i];
     } else if (!args->project && argv[i][0] && argv[i][0] != L'/') {

@@ -23,13 +23,29 @@ int compare_prefix_nocase(const wchar_t* text, const wchar_t* reference, size_t 
 // nothing is left or it does not fit cap.
 bool work_folder_name(const wchar_t* temp_file, wchar_t* name, size_t cap);
 
+// Whether two texts are the same with the letters a-z and A-Z taken as
+// equal, as the system compares file names (other letters compared as
+// they are).
+bool text_same_nocase(const wchar_t* a, const wchar_t* b);
+
 // The command line of a headless build:
 //   /build <project file> [/out <folder>] [/name <setup program name>]
+//          [/signtimeout <seconds>]
+// Each option may be given once, in any order after "/build"; option names
+// in any letter case.
 struct HeadlessArgs {
   const wchar_t* project;  // NULL when the command line asks for no build
   const wchar_t* output_folder;  // NULL: the project's installer folder
   const wchar_t* setup_name;     // NULL: the project's setup program name
+  unsigned sign_timeout;         // seconds the signing tool may take; 0: the default
 };
+
+// Longest time limit of the signing tool that /signtimeout takes: a day.
+enum { HEADLESS_SIGN_TIMEOUT_MAX = 86400 };
+
+// Reads a time limit in seconds: decimal digits only, from 1 to
+// HEADLESS_SIGN_TIMEOUT_MAX. Returns 0 for anything else.
+unsigned headless_seconds_parse(const wchar_t* text);
 
 // Results of parsing the arguments (argv without the program name).
 enum {

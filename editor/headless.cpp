@@ -9,10 +9,10 @@
 #include "common/file.h"
 #include "common/message.h"
 #include "common/status.h"
+#include "editor/console_output.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
 #include "editor/editor_text.h"
-#include "editor/form_rules.h"
 #include "editor/project_build.h"
 #include "editor/project_file.h"
 #include "editor/resource.h"
@@ -29,59 +29,20 @@ enum {
   EXIT_VERIFY = 6      // the package written does not read back as built
 };
 
-// Where the lines go: the output handle the program was given (a file or a
-// pipe), else the console of the program that started it.
-HANDLE Output;
-bool OutputIsConsole;
-
-void OutputOpen() {
-  Output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (Output && Output != INVALID_HANDLE_VALUE && GetFileType(Output) != FILE_TYPE_UNKNOWN) {
-    OutputIsConsole = GetConsoleMode(Output, &mode) != FALSE;
-    return;
-  }
-  Output = NULL;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  Output = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                       OPEN_EXISTING, 0, NULL);
-  if (Output == INVALID_HANDLE_VALUE) Output = NULL;
-  OutputIsConsole = Output != NULL;
-}
-
-// Writes a text and a line end: UTF-16 to a console, the ANSI code page to
-// a file or pipe, as console programs of the system do.
-void Line(const wchar_t* text) {
-  if (!Output) return;
-  DWORD written = 0;
-  if (OutputIsConsole) {
-    WriteConsoleW(Output, text, static_cast<DWORD>(TextLength(text)), &written, NULL);
-    WriteConsoleW(Output, L"\r\n", 2, &written, NULL);
-    return;
-  }
-  static char bytes[VT_MESSAGE_CAP * 2 + 2];
-  int n = WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes - 2, NULL, NULL);
-  if (n <= 0) return;
-  bytes[n - 1] = '\r';
-  bytes[n] = '\n';
-  DWORD error = 0;  // a line that cannot be written is lost, not the build
-  FileWrite(Output, bytes, static_cast<DWORD>(n + 1), NULL, &error);
-}
-
-void LineId(UINT id) { Line(MessageTextShared(id)); }
+void LineId(UINT id) { console_line(MessageTextShared(id)); }
 
 void Step(void*, PackageStep step) {
   wchar_t text[VT_MESSAGE_CAP];
   MessageTextFormat(text, VT_MESSAGE_CAP, IDS_HEADLESS_STEP_BASE + step, static_cast<int>(step),
                     static_cast<int>(PACKAGE_STEP_VERIFY));
-  Line(text);
+  console_line(text);
 }
 
 int Finish(int code) {
   wchar_t text[64];
   MessageTextFormat(text, 64, IDS_HEADLESS_FAILED, code);
-  if (code != EXIT_BUILT) Line(text);
-  if (Output && Output != GetStdHandle(STD_OUTPUT_HANDLE)) CloseHandle(Output);
+  if (code != EXIT_BUILT) console_line(text);
+  console_output_close();
   return code;
 }
 
@@ -101,15 +62,9 @@ int ExitOfStep(PackageStep step) {
 // Records the build of a project the list holds: its stored count plus one.
 void BuildRecord(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
-  ProjectEntry entry;
   DWORD error = 0;
-  project_guid_text(record, guid);
-  if (find_project_entry(guid, &entry, &error) != LIST_OK) return;
-  int count = 0;
-  for (int i = 0; i < 6 && entry.build_count[i] >= L'0' && entry.build_count[i] <= L'9'; ++i)
-    count = count * 10 + (entry.build_count[i] - L'0');
-  editor_state.build_count = count;
-  project_build_record(record);
+  if (project_guid_text(record, guid) && find_project_entry(guid, NULL, &error) == LIST_OK)
+    project_build_record(record);
 }
 
 int Build(ProjectBuildJob* job) {
@@ -118,20 +73,20 @@ int Build(ProjectBuildJob* job) {
     job->build.step = PACKAGE_STEP_COPY;
     MessageTextFormat(job->message, VT_MESSAGE_CAP, IDS_BUILD_STEP_BASE + PACKAGE_STEP_COPY,
                       ST_CREATE_FAILED, static_cast<int>(GetLastError()));
-    Line(job->message);
+    console_line(job->message);
     return EXIT_BUILD;
   }
   job->work_folder = work;
   job->progress = Step;
   int status = project_build_run(job);
   work_folder_remove(work);
-  if (job->signs && (status == 0 || job->build.step >= PACKAGE_STEP_SIGN)) {
+  if (job->sign_run.command_line[0]) {
     wchar_t text[VT_MESSAGE_CAP];
     MessageTextFormat(text, VT_MESSAGE_CAP, IDS_HEADLESS_SIGNING, job->sign_run.command_line,
                       static_cast<int>(job->sign_run.exit_code));
-    Line(text);
+    console_line(text);
   }
-  Line(job->message);
+  console_line(job->message);
   if (status != 0) return ExitOfStep(job->build.step);
   BuildRecord(job->record);
   return EXIT_BUILT;
@@ -140,7 +95,7 @@ int Build(ProjectBuildJob* job) {
 }  // namespace
 
 int headless_main(int argc, wchar_t** argv) {
-  OutputOpen();
+  console_output_open(true);
   HeadlessArgs args;
   static ProjectBuildJob job;
   ProjectRecord& record = job.record;
@@ -161,10 +116,11 @@ int headless_main(int argc, wchar_t** argv) {
     LineId(IDS_HEADLESS_USAGE);
     return Finish(EXIT_ARGUMENTS);
   }
-  if (int failed = form_build_check(record, true, project_module_usable(record))) {
+  if (int failed = project_build_check(record, true)) {
     LineId(failed);
     return Finish(EXIT_INVALID);
   }
+  job.sign_timeout = args.sign_timeout;
   project_folder_prepare(record);
   return Finish(Build(&job));
 }

@@ -65,6 +65,12 @@
 #define IDS_GUID_REISSUE_ASK 2111
 #define IDS_BUILD_UNSAVED_ASK 2112
 #define IDS_SIGN_WRITE_FAILED 2113  // "( %d )"
+// Signing failures with texts of their own, and the setup program name.
+#define IDS_SIGN_FOREIGN 2120       // "%s": the settings the project names
+#define IDS_SIGN_UNTRUSTED 2121     // "%s": the settings file
+#define IDS_SIGN_TIMED_OUT 2122     // "%d": the time limit in seconds
+#define IDS_SIGN_PASSWORD 2123      // "( %d )": the system error
+#define IDS_BAD_SETUP_NAME 2124     // a setup program name that is no plain file name
 // Texts of the build: 2200 + the step of package/build.h that failed.
 #define IDS_BUILD_STEP_BASE 2200
 #define IDS_BUILD_THREAD 2230       // the worker could not start
