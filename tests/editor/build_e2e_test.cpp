@@ -8,10 +8,14 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <string.h>
+#include <wctype.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "editor/editor_state.h"
+#include "editor/project_list.h"
 #include "editor/project_record.h"
 #include "editor/resource.h"
 #include "editor/signing_settings.h"
@@ -23,6 +27,7 @@ namespace {
 
 using signing_test::SignatureVerifies;
 using signing_test::SigntoolLogRead;
+using signing_test::Utf8;
 
 const DWORD kRunWait = 120000;
 
@@ -117,6 +122,77 @@ Headless HeadlessBuild(const EditorBase& base, const std::wstring& arguments,
   CloseHandle(process.hProcess);
   result.output = FromCp932(FileRead(log));
   return result;
+}
+
+// Runs "Vantorel.com <arguments>" of a base folder with its output going
+// into a pipe, as a CI runner reads it: its exit code and what came
+// through the pipe until it ended.
+Headless LauncherRun(const EditorBase& base, const std::wstring& arguments) {
+  Headless result;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!CreatePipe(&read, &write, &inherit, 0)) return result;
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write;
+  startup.hStdError = write;
+  std::wstring command = L"\"" + base.Path(L"Vantorel.com") + L"\" " + arguments;
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                base.folder().c_str(), &startup, &process);
+  CloseHandle(write);
+  if (!started) {
+    CloseHandle(read);
+    return result;
+  }
+  // The pipe is read while the launcher runs and drained once it has
+  // ended; its end is not waited for, which a helper of the system that
+  // inherited it could delay.
+  std::string bytes;
+  DWORD start = GetTickCount();
+  for (bool ended = false; !ended && GetTickCount() - start < kRunWait;) {
+    ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
+    DWORD available = 0;
+    while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available) {
+      char block[4096];
+      DWORD got = 0;
+      if (!ReadFile(read, block, sizeof block, &got, nullptr) || !got) break;
+      bytes.append(block, got);
+    }
+  }
+  DWORD code = 0;
+  if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &code))
+    result.code = static_cast<long>(code);
+  else
+    TerminateProcess(process.hProcess, 9);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(read);
+  result.output = FromCp932(bytes);
+  return result;
+}
+
+// The files below folder whose bytes hold any of the texts.
+void FilesHolding(const std::wstring& folder, std::initializer_list<std::string> texts,
+                  std::vector<std::wstring>* found) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = entry.cFileName, path = folder + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      FilesHolding(path, texts, found);
+      continue;
+    }
+    std::string bytes = FileRead(path);
+    for (const std::string& text : texts)
+      if (bytes.find(text) != std::string::npos) found->push_back(path);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
 }
 
 bool Contains(const std::wstring& text, const std::wstring& part) {
@@ -356,7 +432,8 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   Put(settings.certificate, Native(VT_SIGNING_P12));
   Put(settings.password, L"pass word");
   Put(settings.description_url, L"https://example.invalid/grid");
-  settings.timestamp = 1;  // on, with no server: no timestamp option
+  settings.timestamp = 1;
+  Put(settings.timestamp_url, L"http://timestamp.example.invalid/");
   const std::wstring settings_path = ProjectFolder() + L"\\codesign.txt";
   auto settings_write = [&] {
     return FileWrite(settings_path,
@@ -377,13 +454,22 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   EXPECT_TRUE(Contains(h.output, L"/p \"***\"")) << signing_test::Utf8(h.output);
   EXPECT_FALSE(Contains(h.output, L"pass word")) << "the password is never shown";
 
+  // Today's signing tool: a file digest, and an RFC 3161 timestamp.
   std::vector<signing_test::SigntoolRun> runs = SigntoolLogRead(tool_folder);
   ASSERT_EQ(runs.size(), 1u);
   const std::vector<std::wstring>& args = runs[0].args;
-  ASSERT_EQ(args.size(), 10u) << signing_test::Utf8(runs[0].command_line);
+  ASSERT_EQ(args.size(), 16u) << signing_test::Utf8(runs[0].command_line);
   EXPECT_EQ(std::vector<std::wstring>(args.begin() + 1, args.end() - 1),
-            (std::vector<std::wstring>{L"sign", L"/f", Native(VT_SIGNING_P12), L"/a", L"/du",
-                                       L"https://example.invalid/grid", L"/p", L"pass word"}));
+            (std::vector<std::wstring>{L"sign", L"/f", Native(VT_SIGNING_P12), L"/a", L"/fd",
+                                       L"sha256", L"/du", L"https://example.invalid/grid", L"/tr",
+                                       L"http://timestamp.example.invalid/", L"/td", L"sha256",
+                                       L"/p", L"pass word"}));
+  EXPECT_TRUE(Contains(runs[0].command_line, L" /a /fd sha256 "));
+  EXPECT_TRUE(Contains(runs[0].command_line,
+                       L" /tr \"http://timestamp.example.invalid/\" /td sha256 "));
+  // Signed where only this user can reach it, never in the output folder.
+  EXPECT_EQ(FolderOf(args.back()).find(Outputs()), std::wstring::npos) << Utf8(args.back());
+  EXPECT_FALSE(Exists(FolderOf(args.back()))) << "the private folder is gone";
   std::string report;
   EXPECT_TRUE(SignatureVerifies(Package(), Native(VT_SIGNING_CERT_PEM), &report)) << report;
   EXPECT_EQ(FileVersion(Package()), L"1.0.0.1") << "stamped before it was signed";
@@ -397,15 +483,171 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   EXPECT_TRUE(Contains(h.output, L"コードサイニングの実行エラー - ( -214, 1 )"));
   EXPECT_EQ(FileRead(Package()), signed_package);
 
+  // A tool that never ends is ended at the time limit; the build fails.
+  ASSERT_TRUE(FileWrite(tool_folder + L"\\" SIGNTOOL_EXIT_FILE, "0 60000"));
+  h = HeadlessBuild(base_, L"\"" + project + L"\" /signtimeout 3");
+  DeleteFileW((tool_folder + L"\\" SIGNTOOL_EXIT_FILE).c_str());
+  EXPECT_EQ(h.code, 5);
+  EXPECT_TRUE(Contains(h.output, L"コードサイニングツールが 3 秒以内に終了しなかった為、強制終了しました。"))
+      << signing_test::Utf8(h.output);
+  EXPECT_TRUE(signing_test::SigntoolEnded(tool_folder, 10000)) << "the tool still runs";
+  EXPECT_EQ(FileRead(Package()), signed_package);
+
+  // A tool that damages the package: it does not read back, and the
+  // previous package stays.
+  ASSERT_TRUE(FileWrite(tool_folder + L"\\" SIGNTOOL_DAMAGE_FILE, ""));
+  h = HeadlessBuild(base_, L"\"" + project + L"\"");
+  DeleteFileW((tool_folder + L"\\" SIGNTOOL_DAMAGE_FILE).c_str());
+  EXPECT_EQ(h.code, 6) << signing_test::Utf8(h.output);
+  EXPECT_TRUE(Contains(h.output, L"インストーラモジュールの検証エラー 4 - ( -565, 0 )"));
+  EXPECT_EQ(FileRead(Package()), signed_package);
+
+  // An output folder that does not exist is found before the tool starts.
+  size_t ran = SigntoolLogRead(tool_folder).size();
+  h = HeadlessBuild(base_, L"\"" + project + L"\" /out \"" + base_.Path(L"missing") + L"\"");
+  EXPECT_EQ(h.code, 4);
+  EXPECT_TRUE(Contains(h.output, L"インストーラモジュールのコピーエラー - ( 3 )"));
+  EXPECT_FALSE(Contains(h.output, L"[1/14]")) << "nothing was built";
+  EXPECT_EQ(SigntoolLogRead(tool_folder).size(), ran);
+
   // A password no command line can carry is refused before the tool runs.
   Put(settings.password, L"pa\"ss");
   ASSERT_TRUE(settings_write());
   h = HeadlessBuild(base_, L"\"" + project + L"\"");
   EXPECT_EQ(h.code, 5);
   EXPECT_TRUE(Contains(h.output, L"( -215, "));
-  EXPECT_EQ(SigntoolLogRead(tool_folder).size(), 2u) << "only the failing tool ran again";
+  EXPECT_EQ(SigntoolLogRead(tool_folder).size(), ran) << "the tool did not run";
 
   InstallAndUninstall(Package());
+}
+
+// A project file received from someone else whose signing settings lie
+// outside its project folder: the program they name is never started.
+TEST_F(BuildE2E, OnlyTheProjectsOwnSigningSettingsAreUsed) {
+  const std::wstring planted = FolderOf(Native(VT_PLANTED_SIGNTOOL_EXE));
+  DeleteFileW((planted + L"\\" SIGNTOOL_PLANTED_FILE).c_str());
+  SigningSettings settings = {};
+  Put(settings.tool_folder, planted);
+  Put(settings.certificate, Native(VT_SIGNING_P12));
+  Put(settings.password, L"pass word");
+  const std::wstring elsewhere = base_.Path(L"codesign.txt");
+  ASSERT_TRUE(FileWrite(elsewhere, std::string(reinterpret_cast<const char*>(&settings),
+                                               sizeof settings)));
+  ProjectRecord r = Project();
+  r.code_signing = 1;
+  const std::wstring own = ProjectFolder() + L"\\codesign.txt";
+  for (const std::wstring& path :
+       {elsewhere, ProjectFolder() + L"\\..\\" + guid_ + L"\\codesign.txt"}) {
+    Put(r.signing_settings_path, path);
+    Headless h = HeadlessBuild(base_, L"\"" + ProjectWrite(r) + L"\"");
+    EXPECT_EQ(h.code, 5) << Utf8(path);
+    EXPECT_TRUE(Contains(h.output, L"コードサイニングの設定ファイルがこのプロジェクトのものではない為"))
+        << signing_test::Utf8(h.output);
+    EXPECT_FALSE(Contains(h.output, L"[1/14]")) << "nothing was built";
+    EXPECT_FALSE(Exists(planted + L"\\" SIGNTOOL_PLANTED_FILE)) << "the named tool started";
+    EXPECT_FALSE(Exists(Package()));
+  }
+  // Its own settings path in another letter case is its own.
+  std::wstring upper = own;
+  for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+  Put(r.signing_settings_path, upper);
+  Headless h = HeadlessBuild(base_, L"\"" + ProjectWrite(r) + L"\"");
+  EXPECT_EQ(h.code, 0) << "no settings there: built unsigned; " << signing_test::Utf8(h.output);
+}
+
+// A setup program name is a file name: one that leads elsewhere or into a
+// stream of another file is refused before anything is written.
+TEST_F(BuildE2E, ASetupNameThatIsNoPlainFileNameIsRefused) {
+  const std::wstring project = ProjectWrite(Project());
+  for (const wchar_t* name : {L"..\\escape", L"a:b", L"sub\\Setup", L"Set?up"}) {
+    Headless h = HeadlessBuild(base_, L"\"" + project + L"\" /name \"" + name + L"\"");
+    EXPECT_EQ(h.code, 3) << Utf8(name);
+    EXPECT_TRUE(Contains(h.output, L"セットアッププログラム名に、フォルダの区切りや")) << Utf8(name);
+  }
+  ProjectRecord r = Project();
+  Put(r.setup_program_name, L"..\\escape");
+  EXPECT_EQ(HeadlessBuild(base_, L"\"" + ProjectWrite(r, L"escape.sip") + L"\"").code, 3)
+      << "nor from the project file";
+  for (const wchar_t* pattern : {L"*.exe", L"*.tmp", L"a"})
+    EXPECT_EQ(FirstMatch(Outputs(), pattern), L"") << "nothing written in the output folder";
+  EXPECT_FALSE(Exists(base_.Path(L"escape.exe")));
+  EXPECT_FALSE(Exists(ProjectFolder())) << "nor the project folder made";
+}
+
+// "Vantorel.com /build" as a prompt, PowerShell or a CI runner starts it,
+// its output going into a pipe: it waits for the build, passes on every
+// line and ends with the build's exit code.
+TEST_F(BuildE2E, TheConsoleLauncherWaitsAndEndsWithTheBuildsExitCode) {
+  ASSERT_TRUE(CopyFileW(Native(VT_VANTOREL_COM).c_str(), base_.Path(L"Vantorel.com").c_str(),
+                        FALSE));
+  const std::wstring project = ProjectWrite(Project());
+  Headless h = LauncherRun(base_, L"/build \"" + project + L"\"");
+  EXPECT_EQ(h.code, 0) << signing_test::Utf8(h.output);
+  for (int step : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14})  // no stamp, no signing
+    EXPECT_TRUE(Contains(h.output, L"[" + std::to_wstring(step) + L"/14]")) << step;
+  EXPECT_TRUE(Contains(h.output, L"インストーラは正常に作成されました。\r\n <" + Package() + L">"));
+  EXPECT_TRUE(Exists(Package()));
+
+  h = LauncherRun(base_, L"/build \"" + project + L"\" /name a:b");
+  EXPECT_EQ(h.code, 3);
+  EXPECT_TRUE(Contains(h.output, L"(終了コード 3)")) << signing_test::Utf8(h.output);
+  h = LauncherRun(base_, L"/build");
+  EXPECT_EQ(h.code, 2);
+  EXPECT_TRUE(Contains(h.output, L"使い方: Vantorel.exe /build"));
+}
+
+// An editor saving the project again and again while 50 headless builds of
+// it run one after another: both lists stay whole, and the build count is
+// that of the successful builds, never lower.
+TEST_F(BuildE2E, HeadlessBuildsAndEditorSavesRacing) {
+  ASSERT_TRUE(editor_base_folder_set(base_.Path(L"Vantorel.exe").c_str()));
+  editor_state.working = Project();
+  editor_state.build_count = 0;
+  const std::wstring name = L"Build " + tag_;
+  auto save = [&] {
+    DWORD error = 0;
+    int file_status = 0;
+    editor_state.build_count = 0;  // the editor's count, as it was when it opened
+    return record_project_save(L"20240102030405", name.c_str(), guid_.c_str(),
+                               base_.folder().c_str(), L"project.sip", &file_status, &error);
+  };
+  ASSERT_EQ(save(), LIST_OK);
+  struct Saver {
+    std::function<int()> save;
+    volatile LONG stop = 0;
+    int saves = 0, failures = 0;
+    static DWORD WINAPI Run(void* self) {
+      Saver* s = static_cast<Saver*>(self);
+      while (!s->stop) (s->save() == LIST_OK ? s->saves : s->failures)++;
+      return 0;
+    }
+  } saver;
+  saver.save = save;
+  HANDLE thread = CreateThread(nullptr, 0, Saver::Run, &saver, 0, nullptr);
+  ASSERT_TRUE(thread);
+  int built = 0;
+  std::wstring failed;
+  for (int i = 0; i < 50; ++i) {
+    Headless h = HeadlessBuild(base_, L"\"" + base_.Path(L"project.sip") + L"\"");
+    if (h.code == 0)
+      ++built;
+    else if (failed.empty())
+      failed = h.output;
+  }
+  InterlockedExchange(&saver.stop, 1);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  EXPECT_EQ(built, 50) << signing_test::Utf8(failed);
+  EXPECT_GT(saver.saves, 0);
+  EXPECT_EQ(saver.failures, 0);
+  const std::string master = FileRead(base_.Path(L"Project_List.mst"));
+  ASSERT_EQ(master.size(), 626u) << "one whole record";
+  EXPECT_EQ(master.substr(0, 38), Cp932(guid_));
+  EXPECT_EQ(master.substr(624, 2), "\r\n");
+  EXPECT_EQ(MasterBuildCount(base_), std::to_string(built));
+  const std::string recent = FileRead(base_.Path(L"Project_List.now"));
+  ASSERT_EQ(recent.size(), 8670u);
+  EXPECT_EQ(recent.substr(0, 38), Cp932(guid_));
 }
 
 // Signing set up in the signing dialog as a developer does it, then a
@@ -472,9 +714,21 @@ TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
   ASSERT_EQ(settings.size(), sizeof(SigningSettings));
   const SigningSettings* s = reinterpret_cast<const SigningSettings*>(settings.data());
   EXPECT_EQ(std::string(s->tool_folder), Cp932(tool_folder));
-  EXPECT_EQ(std::string(s->password), "pass word");
+  EXPECT_EQ(std::string(s->password), "") << "kept encrypted beside it";
   EXPECT_EQ(std::string(s->description), Cp932(L"サンプル グリッド"));
   EXPECT_EQ(s->timestamp, 0);
+  EXPECT_FALSE(FileRead(ProjectFolder() + L"\\codesign.pwd").empty());
+  // No file under the base folder holds the password as it was typed.
+  std::vector<std::wstring> holding;
+  FilesHolding(base_.folder(), {"pass word", std::string("p\0a\0s\0s\0 \0w\0", 12)}, &holding);
+  EXPECT_TRUE(holding.empty()) << Utf8(holding.empty() ? L"" : holding[0]);
+  // The dialog shows it again as it was registered.
+  e.Press(IDC_SIGNING);
+  sign = e.DialogWait(L"コードサイニング証明書の組込み");
+  ASSERT_TRUE(sign);
+  EXPECT_EQ(UiControlText(sign, IDC_SIGN_PASSWORD), L"pass word");
+  UiClick(sign, IDCANCEL);
+  ASSERT_TRUE(UiWindowGoneWait(sign, kEditorWait));
 
   e.Command(IDM_SAVE);  // the project now signs its packages
   EXPECT_EQ(e.BoxWait().text, L"上書き保存しました。");
@@ -486,6 +740,9 @@ TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
   const std::wstring package = WindowsFolder() + L"\\" + setup_name_ + L".exe";
   std::string report;
   EXPECT_TRUE(SignatureVerifies(package, Native(VT_SIGNING_CERT_PEM), &report)) << report;
+  std::vector<signing_test::SigntoolRun> runs = SigntoolLogRead(tool_folder);
+  ASSERT_FALSE(runs.empty());
+  EXPECT_TRUE(Contains(runs.back().command_line, L"/p \"pass word\"")) << "signed with it";
   e.Command(IDM_EXIT);
   EXPECT_EQ(e.Wait(), 0);
 }

@@ -9,16 +9,20 @@
 //   recent    the recent list fuzzer's input: a whole recent list file
 //             (fifteen slots, three in use), then the entry to put first,
 //             the path of one of them in other case
+//   signing   a signing settings file as a registration writes it: the
+//             fields of the dialog, the password kept elsewhere
 //
-//   fuzz_seeds project|master|recent FILE
+//   fuzz_seeds project|master|recent|signing FILE
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
 
+#include "common/cp932.h"
 #include "editor/form_rules.h"
 #include "editor/project_list_records.h"
 #include "editor/project_record.h"
+#include "editor/signing_settings.h"
 
 namespace {
 
@@ -114,17 +118,32 @@ bool RecentList() {
   return Write(file, sizeof file, &first, sizeof first);
 }
 
+bool Signing() {
+  SigningSettings settings;
+  memset(&settings, 0, sizeof settings);
+  Cp932FieldCopy(settings.tool_folder, sizeof settings.tool_folder, "C:\\Tools\\" SOFT);
+  Cp932FieldCopy(settings.certificate, sizeof settings.certificate,
+                 "C:\\Certificates\\" HYOUJI ".pfx");
+  Cp932FieldCopy(settings.description, sizeof settings.description, SAMPLE_NAME);
+  Cp932FieldCopy(settings.description_url, sizeof settings.description_url,
+                 "https://example.jp/grid");
+  settings.timestamp = 1;
+  Cp932FieldCopy(settings.timestamp_url, sizeof settings.timestamp_url,
+                 "http://timestamp.example.jp/");
+  return Write(&settings, sizeof settings);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    fprintf(stderr, "usage: fuzz_seeds project|master|recent FILE\n");
+    fprintf(stderr, "usage: fuzz_seeds project|master|recent|signing FILE\n");
     return 2;
   }
   path = argv[2];
   std::string kind = argv[1];
   bool ok = kind == "project" ? Project() : kind == "master" ? MasterList()
-          : kind == "recent"  ? RecentList() : false;
+          : kind == "recent"  ? RecentList() : kind == "signing" ? Signing() : false;
   if (!ok) {
     fprintf(stderr, "fuzz_seeds: cannot write %s %s\n", argv[1], argv[2]);
     return 1;
