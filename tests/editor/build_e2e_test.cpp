@@ -92,6 +92,35 @@ struct Headless {
   std::wstring output;
 };
 
+// Starts command in folder (empty: ours) with its output and error going
+// to out, which it inherits. Returns its process, or NULL.
+HANDLE StartWritingTo(std::wstring command, const std::wstring& folder, HANDLE out) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+// The exit code of a process that has ended within wait_ms, or -1 (it is
+// then ended); the handle is closed.
+long ExitCodeOf(HANDLE process, DWORD wait_ms) {
+  DWORD code = 0;
+  long result = -1;
+  if (WaitForSingleObject(process, wait_ms) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code))
+    result = static_cast<long>(code);
+  else
+    TerminateProcess(process, 9);
+  CloseHandle(process);
+  return result;
+}
+
 Headless HeadlessBuild(const EditorBase& base, const std::wstring& arguments,
                        const std::wstring& folder = L"") {
   static int runs = 0;
@@ -101,25 +130,11 @@ Headless HeadlessBuild(const EditorBase& base, const std::wstring& arguments,
   HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
   if (out == INVALID_HANDLE_VALUE) return result;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
-  std::wstring command = L"\"" + base.Path(L"Vantorel.exe") + L"\" /build " + arguments;
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+  HANDLE process = StartWritingTo(
+      L"\"" + base.Path(L"Vantorel.exe") + L"\" /build " + arguments, folder, out);
   CloseHandle(out);
-  if (!started) return result;
-  DWORD code = 0;
-  if (WaitForSingleObject(process.hProcess, kRunWait) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.hProcess, &code))
-    result.code = static_cast<long>(code);
-  else
-    TerminateProcess(process.hProcess, 9);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (!process) return result;
+  result.code = ExitCodeOf(process, kRunWait);
   result.output = FromCp932(FileRead(log));
   return result;
 }
@@ -133,17 +148,10 @@ Headless LauncherRun(const EditorBase& base, const std::wstring& arguments) {
   HANDLE read = nullptr, write = nullptr;
   if (!CreatePipe(&read, &write, &inherit, 0)) return result;
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write;
-  startup.hStdError = write;
-  std::wstring command = L"\"" + base.Path(L"Vantorel.com") + L"\" " + arguments;
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                base.folder().c_str(), &startup, &process);
+  HANDLE process = StartWritingTo(L"\"" + base.Path(L"Vantorel.com") + L"\" " + arguments,
+                                  base.folder(), write);
   CloseHandle(write);
-  if (!started) {
+  if (!process) {
     CloseHandle(read);
     return result;
   }
@@ -153,7 +161,7 @@ Headless LauncherRun(const EditorBase& base, const std::wstring& arguments) {
   std::string bytes;
   DWORD start = GetTickCount();
   for (bool ended = false; !ended && GetTickCount() - start < kRunWait;) {
-    ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
+    ended = WaitForSingleObject(process, 50) == WAIT_OBJECT_0;
     DWORD available = 0;
     while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available) {
       char block[4096];
@@ -162,14 +170,7 @@ Headless LauncherRun(const EditorBase& base, const std::wstring& arguments) {
       bytes.append(block, got);
     }
   }
-  DWORD code = 0;
-  if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.hProcess, &code))
-    result.code = static_cast<long>(code);
-  else
-    TerminateProcess(process.hProcess, 9);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  result.code = ExitCodeOf(process, 0);
   CloseHandle(read);
   result.output = FromCp932(bytes);
   return result;
