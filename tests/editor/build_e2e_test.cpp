@@ -377,6 +377,20 @@ TEST_F(BuildE2E, WindowAndHeadlessBuildTheSamePackageThatInstalls) {
   e.Answer(failed, IDOK);
   EXPECT_EQ(MasterBuildCount(base_), count);
   EXPECT_TRUE(e.TextIs(IDC_BUILD_COUNT, L"2"));
+
+  // A setup program name that leads out of the output folder fails the
+  // check before the build.
+  e.Type(IDC_SETUP_NAME, L"..\\escape");
+  e.Command(IDM_SAVE);
+  EXPECT_EQ(e.BoxWait().text, L"上書き保存しました。");
+  e.Answer(e.BoxWait(), IDOK);
+  e.Press(IDC_BUILD);
+  Box refused = e.BoxWait();
+  EXPECT_EQ(refused.caption, L"警告メッセージ");
+  EXPECT_EQ(refused.text, L"セットアッププログラム名に使用出来ない文字が含まれています。\r\n\r\n"
+                          L"\\ / : * ? < > | を含まない\r\nファイル名を入力して下さい。");
+  EXPECT_TRUE(ScreenSave(L"editor_setup_name_refused", {e.Main(), refused.window}));
+  e.Answer(refused, IDOK);
   e.Command(IDM_EXIT);
   EXPECT_EQ(e.Wait(), 0);
 }
@@ -563,7 +577,8 @@ TEST_F(BuildE2E, ASetupNameThatIsNoPlainFileNameIsRefused) {
   for (const wchar_t* name : {L"..\\escape", L"a:b", L"sub\\Setup", L"Set?up"}) {
     Headless h = HeadlessBuild(base_, L"\"" + project + L"\" /name \"" + name + L"\"");
     EXPECT_EQ(h.code, 3) << Utf8(name);
-    EXPECT_TRUE(Contains(h.output, L"セットアッププログラム名に、フォルダの区切りや")) << Utf8(name);
+    EXPECT_TRUE(Contains(h.output, L"セットアッププログラム名に使用出来ない文字が含まれています。"))
+        << Utf8(name);
   }
   ProjectRecord r = Project();
   Put(r.setup_program_name, L"..\\escape");
