@@ -111,10 +111,18 @@ int headless_main(int argc, wchar_t** argv) {
     LineId(message);
     return Finish(EXIT_ARGUMENTS);
   }
-  if (!Override(record.installer_folder, args.output_folder) ||
-      !Override(record.setup_program_name, args.setup_name)) {
+  if (!Override(record.setup_program_name, args.setup_name)) {
     LineId(IDS_HEADLESS_USAGE);
     return Finish(EXIT_ARGUMENTS);
+  }
+  // An output folder too long for the project's field is the output step's
+  // failure, found before anything is built.
+  if (!Override(record.installer_folder, args.output_folder)) {
+    wchar_t text[VT_MESSAGE_CAP];
+    MessageTextFormat(text, VT_MESSAGE_CAP, IDS_BUILD_STEP_BASE + PACKAGE_STEP_OUTPUT,
+                      static_cast<int>(ERROR_FILENAME_EXCED_RANGE));
+    console_line(text);
+    return Finish(EXIT_BUILD);
   }
   if (int failed = project_build_check(record, true)) {
     LineId(failed);

@@ -524,6 +524,11 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   EXPECT_TRUE(Contains(h.output, L"インストーラモジュールのコピーエラー - ( 3 )"));
   EXPECT_FALSE(Contains(h.output, L"[1/14]")) << "nothing was built";
   EXPECT_EQ(SigntoolLogRead(tool_folder).size(), ran);
+  // So is an output folder too long for the project's field (271 bytes).
+  h = HeadlessBuild(base_, L"\"" + project + L"\" /out \"C:\\" + std::wstring(280, L'o') + L"\"");
+  EXPECT_EQ(h.code, 4);
+  EXPECT_TRUE(Contains(h.output, L"インストーラモジュールのコピーエラー - ( 206 )"));
+  EXPECT_EQ(SigntoolLogRead(tool_folder).size(), ran);
 
   // A password no command line can carry is refused before the tool runs.
   Put(settings.password, L"pa\"ss");
