@@ -1,14 +1,11 @@
 // The rules around a build that need no Win32: the headless command line
-// with its time limit for the signing tool, the comparison of names, who
-// can have written a settings file, the root of a path's volume and the
-// build count of a master record.
+// with its time limit for the signing tool, who can have written a
+// settings file, and the root of a path's volume.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <initializer_list>
 
 #include "editor/editor_rules.h"
-#include "editor/project_list_records.h"
 #include "editor/trust_rules.h"
 
 namespace {
@@ -42,15 +39,7 @@ TEST(HeadlessArguments, TheSigningToolsTimeLimit) {
   }
 }
 
-TEST(TextSameNoCase, OnlyTheLettersAToZFold) {
-  EXPECT_TRUE(text_same_nocase(L"C:\\Base\\CodeSign.TXT", L"c:\\base\\codesign.txt"));
-  EXPECT_FALSE(text_same_nocase(L"C:\\base\\codesign.txt", L"C:\\base\\codesign.txt.x"));
-  EXPECT_FALSE(text_same_nocase(L"C:\\base\\..\\codesign.txt", L"C:\\codesign.txt"));
-  EXPECT_FALSE(text_same_nocase(L"\xFF21", L"\xFF41")) << "full-width letters are compared as they are";
-  EXPECT_TRUE(text_same_nocase(L"", L""));
-}
-
-const TrustEntry Allow(TrustWho who, uint32_t mask) { return {TRUST_ENTRY_ALLOW, who, mask, false}; }
+TrustEntry Allow(TrustWho who, uint32_t mask) { return {TRUST_ENTRY_ALLOW, who, mask, false}; }
 
 TEST(TrustOnlyOurs, OnlyTheUserAdministratorsAndSystemMayWrite) {
   const uint32_t kAll = 0x1F01FF, kRead = 0x1200A9, kWriteData = 0x2, kAppend = 0x4,
@@ -126,17 +115,6 @@ TEST(TrustVolumeRoot, DrivesAndShares) {
   wchar_t small[4];
   EXPECT_TRUE(trust_volume_root(L"C:\\x", small, 4));
   EXPECT_FALSE(trust_volume_root(L"C:\\x", small, 3));
-}
-
-TEST(MasterRecord, BuildCountReadsItsDigits) {
-  MasterRecord record;
-  memset(&record, 0, sizeof record);
-  for (int count : {0, 7, 123, 999999}) {
-    master_record_set_build_count(&record, count);
-    EXPECT_EQ(master_record_build_count(&record), count);
-  }
-  memcpy(record.build_count, "12x456", 6);
-  EXPECT_EQ(master_record_build_count(&record), 12);
 }
 
 }  // namespace

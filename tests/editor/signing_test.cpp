@@ -173,27 +173,21 @@ std::string SidText(PSID sid) {
   return out;
 }
 
-// The accounts of an access list as text, sorted.
-std::vector<std::string> Accounts(PACL list) {
-  std::vector<std::string> accounts;
-  for (DWORD i = 0; list && i < list->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    if (GetAce(list, i, reinterpret_cast<void**>(&ace)))
-      accounts.push_back(SidText(&ace->SidStart));
-  }
-  std::sort(accounts.begin(), accounts.end());
-  return accounts;
-}
-
-// The accounts of a file's access list as the system reports it.
+// The accounts of a file's access list as the system reports it, sorted.
 std::vector<std::string> AccountsOf(const std::wstring& path) {
   PACL list = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                             nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
     return {"<unreadable>"};
-  std::vector<std::string> accounts = Accounts(list);
+  std::vector<std::string> accounts;
+  for (DWORD i = 0; list && i < list->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (GetAce(list, i, reinterpret_cast<void**>(&ace)))
+      accounts.push_back(SidText(&ace->SidStart));
+  }
   LocalFree(descriptor);
+  std::sort(accounts.begin(), accounts.end());
   return accounts;
 }
 
