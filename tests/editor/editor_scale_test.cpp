@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <string>
@@ -106,9 +105,16 @@ std::string DialogCuts(int id, int dpi) {
   return cuts;
 }
 
-// The copy started at a DPI measures before any test runs and ends with 0
-// when every text fits, 1 otherwise, 2 when the system is not at that DPI;
-// what it found goes to its output.
+// Where the measuring copy at a DPI writes what it found.
+std::wstring ReportFile(int dpi) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"vt_scale_" + std::to_wstring(dpi) + L".txt";
+}
+
+// The copy started at a DPI measures before any test runs, writes its
+// report and ends with 0 when every text fits, 1 otherwise, 2 when the
+// system is not at that DPI.
 struct MeasuringCopy {
   MeasuringCopy() {
     const char* wanted = getenv(kChildDpi);
@@ -118,54 +124,34 @@ struct MeasuringCopy {
     HDC screen = GetDC(nullptr);
     int system = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    if (system != dpi) {
-      printf("the system is at %d DPI, not %d\n", system, dpi);
-      fflush(stdout);
-      ExitProcess(2);
-    }
     std::string cuts;
-    for (int id : {IDD_MAIN, IDD_PROGRESS, IDD_SIGNING, IDD_SAVE_CONFIRM, IDD_ABOUT})
-      cuts += DialogCuts(id, dpi);
-    printf("%s", cuts.c_str());
-    fflush(stdout);
-    ExitProcess(cuts.empty() ? 0 : 1);
+    if (system != dpi) {
+      cuts = "the system is at " + std::to_string(system) + " DPI\n";
+    } else {
+      for (int id : {IDD_MAIN, IDD_PROGRESS, IDD_SIGNING, IDD_SAVE_CONFIRM, IDD_ABOUT})
+        cuts += DialogCuts(id, dpi);
+    }
+    FileWrite(ReportFile(dpi), cuts);
+    ExitProcess(system != dpi ? 2 : cuts.empty() ? 0 : 1);
   }
 } measuring_copy;
 
 // --- The tests --------------------------------------------------------------
 
 // Runs this program as the measuring copy at the system's DPI now. Returns
-// its exit code (-1 when it did not run) and what it printed.
-long MeasureNow(int dpi, std::string* output) {
+// its exit code (-1 when it did not run) and its report.
+long MeasureNow(int dpi, std::string* report) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring log = std::wstring(temp) + L"vt_scale_" + std::to_wstring(dpi) + L".log";
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return -1;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
   SetEnvironmentVariableA(kChildDpi, std::to_string(dpi).c_str());
-  std::wstring command = L"\"" + std::wstring(self) + L"\"";
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                nullptr, &startup, &process);
+  HANDLE process = UiProcessStart(L"\"" + std::wstring(self) + L"\"", nullptr);
   SetEnvironmentVariableA(kChildDpi, nullptr);
-  CloseHandle(out);
-  if (!started) return -1;
   DWORD code = 0;
-  bool ended = UiProcessWait(process.hProcess, kEditorWait, &code);
-  if (!ended) TerminateProcess(process.hProcess, 9);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  *output = FileRead(log);
-  DeleteFileW(log.c_str());
+  bool ended = process && UiProcessWait(process, kEditorWait, &code);
+  if (process && !ended) TerminateProcess(process, 9);
+  if (process) CloseHandle(process);
+  *report = FileRead(ReportFile(dpi));
+  DeleteFileW(ReportFile(dpi).c_str());
   return ended ? static_cast<long>(code) : -1;
 }
 

@@ -167,26 +167,32 @@ HWND UiWindowWait(const UiWindowQuery& query, DWORD timeout_ms) {
   }
 }
 
-HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms) {
+namespace {
+
+// A query for the dialogs of a process (0: any process).
+UiWindowQuery DialogQuery(DWORD process_id) {
   UiWindowQuery query;
-  query.caption = caption;
   query.class_name = L"#32770";
   query.process_id = process_id;
+  return query;
+}
+
+}  // namespace
+
+HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms) {
+  UiWindowQuery query = DialogQuery(process_id);
+  query.caption = caption;
   return UiWindowWait(query, timeout_ms);
 }
 
 HWND UiDialogWaitPrefix(DWORD process_id, const wchar_t* prefix, DWORD timeout_ms) {
-  UiWindowQuery query;
+  UiWindowQuery query = DialogQuery(process_id);
   query.caption_prefix = prefix;
-  query.class_name = L"#32770";
-  query.process_id = process_id;
   return UiWindowWait(query, timeout_ms);
 }
 
 HWND UiMessageBoxWait(DWORD process_id, DWORD timeout_ms) {
-  UiWindowQuery query;
-  query.class_name = L"#32770";
-  query.process_id = process_id;
+  UiWindowQuery query = DialogQuery(process_id);
   query.control_id = UI_MESSAGE_BOX_TEXT_ID;
   return UiWindowWait(query, timeout_ms);
 }
