@@ -45,7 +45,10 @@ void command_build() {
 
 void command_linked_installer() {
   if (Unregistered()) return;
-  editor_state.working.linked_installer = 1;
+  // The button stays pressed while the project has a linked installer; a
+  // second press takes it back.
+  editor_state.working.linked_installer = editor_state.working.linked_installer ? 0 : 1;
+  form_show_field(IDC_LINKED_INSTALLER);
 }
 
 void command_signing() {

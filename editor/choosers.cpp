@@ -192,13 +192,17 @@ void choose_module() {
       TextFormat(initial, VT_PATH_CAP, L"%s\\%s", editor_state.start.module, name) < 0)
     TextCopy(initial, VT_PATH_CAP, current);
   FileDialog d{editor.main, kModuleTitle, kModuleFilter, NULL, kOpenFlags, kOpenBuffer, false};
-  if (!FileDialogRun(d, initial, path)) return;
+  if (FileDialogRun(d, initial, path)) module_select(path);
+}
+
+bool module_select(const wchar_t* path) {
   if (module_check_file(path, kUnregisterExport) != PE_MODULE_OK ||
       !FieldStore(IDC_MODULE_PATH, path)) {
     message_show(IDS_NOT_A_MODULE, CAPTION_WARNING, MB_OK | MB_ICONEXCLAMATION);
-    return;
+    return false;
   }
   wchar_t folder[VT_PATH_CAP], file[VT_PATH_CAP];
   if (path_split(path, folder, VT_PATH_CAP, file, VT_PATH_CAP) && TextLength(folder) >= 4)
     TextCopy(editor_state.start.module, VT_PATH_CAP, folder);
+  return true;
 }

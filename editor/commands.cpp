@@ -106,7 +106,10 @@ bool SaveRun(SaveKind kind, const Lookup& l, wchar_t* path, bool* dialog) {
   int detail = 0;
   DWORD error = 0;
   int result = save_project_file(path, *dialog, &detail, &error);
-  return SaveReport(result, detail, error);
+  if (!SaveReport(result, detail, error)) return false;
+  // The list may hold builds that other processes counted meanwhile.
+  form_show_build_count();
+  return true;
 }
 
 // The change confirmation before a new or opened project. Returns true
@@ -122,6 +125,12 @@ bool ConfirmSwitch() {
   wchar_t path[VT_PATH_CAP];
   bool dialog;
   return SaveRun(SAVE_SWITCH, l, path, &dialog);
+}
+
+// The signing switch and the settings path of one record into another.
+void SigningFieldsCopy(const ProjectRecord& from, ProjectRecord* to) {
+  to->code_signing = from.code_signing;
+  memcpy(to->signing_settings_path, from.signing_settings_path, sizeof to->signing_settings_path);
 }
 
 void MenuRebuild() {
@@ -147,6 +156,41 @@ void OpenPath(const wchar_t* path) {
   editor_state.build_count = listed ? LeadingNumber(entry.build_count, 6) : 0;
   form_show_record(listed ? &entry : NULL);
   MenuRebuild();
+}
+
+// Writes the project at the target of a plain save or a save as and makes
+// it the saved state: the saved copy, the remembered project path, the
+// folder, date and count shown, the recent-projects menu. *dialog tells
+// whether the save dialog chose the file. Returns SAVE_DONE, or
+// SAVE_CANCELLED when the dialog was cancelled, SAVE_FAILED when the save
+// failed (it has been reported; the changes stay in the editor).
+enum SaveResult { SAVE_DONE, SAVE_CANCELLED, SAVE_FAILED };
+SaveResult SaveProject(bool save_as, const Lookup& l, bool* dialog) {
+  wchar_t path[VT_PATH_CAP];
+  *dialog = false;
+  if (!SaveTarget(save_as ? SAVE_AS : SAVE_PLAIN, l, path, dialog)) return SAVE_CANCELLED;
+  int detail = 0;
+  DWORD error = 0;
+  int result = save_project_file(path, *dialog, &detail, &error);
+  if (!SaveReport(result, detail, error)) return SAVE_FAILED;
+  editor_state.saved = editor_state.working;
+  TextCopy(editor.project_path, VT_PATH_CAP, path);
+  form_show_field(IDC_PROJECT_FOLDER);
+  form_show_saved(l.stamp, (save_as ? 0 : l.update_count) + 1);
+  MenuRebuild();
+  return SAVE_DONE;
+}
+
+// The change confirmation of a close. Returns its answer: 1 save, 2 stay,
+// 3 discard; 3 also when there is no change. A changed project without a
+// name is asked about too (its typing would be lost), and "保存する" then
+// says that the name is missing and stays.
+INT_PTR ConfirmClose() {
+  form_commit_pending();
+  if (!Changed()) return 3;
+  INT_PTR answer = DialogBoxParamW(editor.instance, MAKEINTRESOURCEW(IDD_SAVE_CONFIRM),
+                                   editor.main, SaveConfirmDialogProc, 0);
+  return answer == 1 && NameMissing() ? 2 : answer;
 }
 
 }  // namespace
@@ -181,11 +225,14 @@ void command_save(bool save_as) {
     message_show(IDS_NO_CHANGES, CAPTION_WARNING, MB_OK | MB_ICONQUESTION);
     return;
   }
-  wchar_t path[VT_PATH_CAP];
-  bool dialog = false;
   bool closing = editor.close_after_save;
   editor.close_after_save = false;
-  if (!SaveTarget(save_as ? SAVE_AS : SAVE_PLAIN, l, path, &dialog)) {
+  bool dialog = false;
+  // A failed save keeps the editor open with the project changed: nothing
+  // typed is lost.
+  SaveResult result = SaveProject(save_as, l, &dialog);
+  if (result == SAVE_FAILED) return;
+  if (result == SAVE_CANCELLED) {
     // A save asked for by closing closes the editor without saving when
     // its dialog is cancelled.
     if (closing) {
@@ -194,17 +241,6 @@ void command_save(bool save_as) {
     }
     return;
   }
-  int detail = 0;
-  DWORD error = 0;
-  // A failed save keeps the editor open with the project changed: nothing
-  // typed is lost.
-  int result = save_project_file(path, dialog, &detail, &error);
-  if (!SaveReport(result, detail, error)) return;
-  editor_state.saved = editor_state.working;
-  TextCopy(editor.project_path, VT_PATH_CAP, path);
-  form_show_field(IDC_PROJECT_FOLDER);
-  form_show_saved(l.stamp, (save_as ? 0 : l.update_count) + 1);
-  MenuRebuild();
   if (closing)
     Post(IDCANCEL);
   else if (!dialog)
@@ -212,20 +248,26 @@ void command_save(bool save_as) {
 }
 
 void command_close() {
-  form_commit_pending();
-  if (Changed()) {
-    INT_PTR answer = DialogBoxParamW(editor.instance, MAKEINTRESOURCEW(IDD_SAVE_CONFIRM),
-                                     editor.main, SaveConfirmDialogProc, 0);
-    if (answer == 1) {  // 保存する: the save closes the editor when it is done
-      if (NameMissing()) return;
-      editor.close_after_save = true;
-      Post(IDM_SAVE);
-      return;
-    }
-    if (answer != 3) return;  // 中止する
+  INT_PTR answer = ConfirmClose();
+  if (answer == 1) {  // 保存する: the save closes the editor when it is done
+    editor.close_after_save = true;
+    Post(IDM_SAVE);
+    return;
   }
+  if (answer != 3) return;  // 中止する
   store_last_folders();
   EndDialog(editor.main, IDCANCEL);
+}
+
+bool command_session_end() {
+  INT_PTR answer = ConfirmClose();
+  if (answer != 1) return answer == 3;
+  // The session ends once this returns: the save runs now, and a save
+  // that did not write the file (cancelled, failed) keeps the session.
+  Lookup l;
+  Preamble(&l);
+  bool dialog = false;
+  return SaveProject(false, l, &dialog) == SAVE_DONE;
 }
 
 void command_recent(int id) {
@@ -251,4 +293,37 @@ void command_guid_reissue() {
     memcpy(editor_state.saved.project_guid, editor_state.working.project_guid,
            sizeof editor_state.saved.project_guid);
   form_show_field(IDC_PROJECT_GUID);
+}
+
+void signing_registration_store() {
+  const ProjectRecord& working = editor_state.working;
+  ProjectRecord& saved = editor_state.saved;
+  if (saved.code_signing == working.code_signing &&
+      memcmp(saved.signing_settings_path, working.signing_settings_path,
+             sizeof saved.signing_settings_path) == 0)
+    return;
+  // The registered project file takes the two fields and nothing else: a
+  // file that is no longer this project's is left alone.
+  wchar_t guid[PROJECT_GUID_LENGTH + 1], path[VT_PATH_CAP];
+  ProjectEntry entry;
+  ProjectRecord file;
+  DWORD error = 0;
+  int status = -1;
+  Guid(guid);
+  if (find_project_entry(guid, &entry, &error) == LIST_OK &&
+      TextFormat(path, VT_PATH_CAP, L"%s\\%s", entry.folder, entry.file_name) >= 0 &&
+      project_file_load(path, &file, &error) == 0 &&
+      memcmp(file.project_guid, working.project_guid, sizeof file.project_guid) == 0) {
+    SigningFieldsCopy(working, &file);
+    status = project_file_store(path, &file, &error);
+  }
+  if (status < 0) {
+    // Not stored: the project stays changed, to be saved as a whole.
+    wchar_t text[VT_MESSAGE_CAP];
+    MessageTextFormat(text, VT_MESSAGE_CAP, IDS_SAVE_FILE_FAILED, status,
+                      static_cast<int>(error));
+    message_text_show(text, CAPTION_ERROR, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  SigningFieldsCopy(working, &saved);
 }

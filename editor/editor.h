@@ -91,11 +91,16 @@ void form_new_project(bool reset);
 // Commits the text field with pending edits into the working record.
 void form_commit_pending();
 
+// The working record as it would be with the pending edit committed: what
+// the form shows.
+void form_record_as_typed(ProjectRecord* record);
+
 // Handles a command from a bound control. Returns false when id is bound
 // to nothing.
 bool form_command(int id, int code);
 
-// Shows one bound field of the working record in its control.
+// Shows one bound field of the working record in its control (a text, or
+// the state of a check box).
 void form_show_field(int id);
 
 // Shows the build count in 571 and, when given, the update date and the
@@ -125,6 +130,11 @@ void choose_folder(int id);
 // 1112: the module selection with its check.
 void choose_module();
 
+// Selects path as the module when it passes the check of "選択" (a module
+// that can be unregistered, that the field holds exactly); otherwise says
+// so and changes nothing. Returns true when selected.
+bool module_select(const wchar_t* path);
+
 // The project commands (commands.cpp).
 
 void command_new();
@@ -134,19 +144,37 @@ void command_close();
 void command_recent(int id);
 void command_guid_reissue();
 
+// The end of the user's session: a changed project asks as the close does.
+// Returns true when the session may end: nothing to save, "破棄する", or
+// "保存する" and the file was written.
+bool command_session_end();
+
 // Building and signing (build_command.cpp, progress.cpp, signing_dialog.cpp).
 
 // 1156 (and 615): checks the project and builds its package.
 void command_build();
-// 1157: marks the project as having a linked installer.
+// 1157: marks the project as having a linked installer, or takes it back.
 void command_linked_installer();
 // 1158: the signing dialog.
 void command_signing();
 
+// A registration in the signing dialog takes effect at once, as a GUID
+// reissue does: the signing switch and the settings path go into the saved
+// copy as well (so that a build before a save signs), and into the
+// project's registered file, so that the file keeps what the editor no
+// longer counts as a change. When the file cannot take them, that is
+// said and the project stays changed.
+void signing_registration_store();
+
 // Runs dialog 402 over a build of record. Returns 1 on success (the
 // message buffer holds the success text), 2 on failure (the failure has
-// been shown).
+// been shown), 0 when a build is running already (nothing is done). Only
+// the worker's notice ends the dialog, and the worker has ended when it
+// returns.
 INT_PTR progress_dialog_run(const ProjectRecord* record);
+
+// Whether a build's worker is running (its progress dialog is open).
+bool progress_running();
 
 // The signing dialog, 403; its result is not used.
 INT_PTR signing_dialog_run();

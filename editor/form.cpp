@@ -96,22 +96,38 @@ void OptionsShow() {
   ViewApply(view);
 }
 
+// The text of a text field as code page 932 bytes into bytes (2 *
+// VT_PATH_CAP); typed, when given, receives the control's own text.
+// Returns the number of bytes.
+size_t TypedBytes(const FormBinding& b, char* bytes, wchar_t* typed) {
+  wchar_t text[VT_PATH_CAP];
+  if (!typed) typed = text;
+  GetDlgItemTextW(editor.main, b.id, typed, VT_PATH_CAP);
+  int n = WideCharToMultiByte(CP_ACP, 0, typed, -1, bytes, 2 * VT_PATH_CAP, NULL, NULL);
+  if (n <= 0) {
+    bytes[0] = 0;
+    n = 1;
+  }
+  return static_cast<size_t>(n - 1);
+}
+
 // Commits one text field: its text, normalised, into its field, and the
 // field shown back when it holds something else than the control (a text
 // cut to fit, or normalised).
 void Commit(const FormBinding& b) {
   wchar_t typed[VT_PATH_CAP];
-  GetDlgItemTextW(editor.main, b.id, typed, VT_PATH_CAP);
   char bytes[2 * VT_PATH_CAP];
-  int n = WideCharToMultiByte(CP_ACP, 0, typed, -1, bytes, sizeof bytes, NULL, NULL);
-  if (n <= 0) {
-    bytes[0] = 0;
-    n = 1;
-  }
-  form_text_commit(&editor_state.working, b, bytes, static_cast<size_t>(n - 1));
+  size_t n = TypedBytes(b, bytes, typed);
+  form_text_commit(&editor_state.working, b, bytes, n);
   wchar_t stored[VT_PATH_CAP];
   field_to_text(stored, VT_PATH_CAP, form_field(&editor_state.working, b), b.width);
   if (wcscmp(stored, typed) != 0) TextSet(b.id, stored);
+}
+
+// A start folder into a new project's field, so that the field holds what
+// the form shows; a folder the field cannot hold exactly leaves it empty.
+void StartFolderTake(char* field, size_t size, const wchar_t* folder) {
+  if (!text_to_field(field, size, folder)) memset(field, 0, size);
 }
 
 void TextNotified(const FormBinding& b, int code) {
@@ -165,12 +181,12 @@ void form_show_record(const ProjectEntry* entry) {
 void form_new_project(bool reset) {
   editor_state.build_count = 0;
   if (reset) reset_project_record();
-  editor_state.saved = editor_state.working;
   editor_start_folders_reset();
-  const FormBinding* guid = form_binding_find(IDC_PROJECT_GUID);
-  FieldShow(*guid);
-  TextSet(IDC_PROJECT_FOLDER, editor_state.start.project);
-  TextSet(IDC_INSTALLER_FOLDER, editor_state.start.installer);
+  ProjectRecord& r = editor_state.working;
+  StartFolderTake(r.project_folder, sizeof r.project_folder, editor_state.start.project);
+  StartFolderTake(r.installer_folder, sizeof r.installer_folder, editor_state.start.installer);
+  editor_state.saved = r;
+  for (int id : {IDC_PROJECT_GUID, IDC_PROJECT_FOLDER, IDC_INSTALLER_FOLDER}) form_show_field(id);
   for (int id : {IDC_PROJECT_NAME, IDC_PRODUCT_NAME, IDC_VERSION_MAJOR, IDC_VERSION_MINOR,
                  IDC_VERSION_BUILD, IDC_MODULE_PATH, IDC_SETUP_NAME})
     TextSet(id, L"");
@@ -180,6 +196,16 @@ void form_new_project(bool reset) {
   TextSet(IDC_UPDATE_COUNT, kNewUpdateCount);
   OptionsShow();
   editor.pending_edit = -1;
+}
+
+void form_record_as_typed(ProjectRecord* record) {
+  *record = editor_state.working;
+  const FormBinding* b =
+      editor.pending_edit >= 0 ? form_binding_find(editor.pending_edit) : NULL;
+  if (!b) return;
+  char bytes[2 * VT_PATH_CAP];
+  size_t n = TypedBytes(*b, bytes, NULL);
+  form_text_commit(record, *b, bytes, n);
 }
 
 void form_commit_pending() {
@@ -201,7 +227,12 @@ bool form_command(int id, int code) {
 
 void form_show_field(int id) {
   const FormBinding* b = form_binding_find(id);
-  if (b && IsTextBinding(*b)) FieldShow(*b);
+  if (!b) return;
+  if (IsTextBinding(*b))
+    FieldShow(*b);
+  else if (b->kind == BIND_CHECK)
+    CheckDlgButton(editor.main, id, *form_field(&editor_state.working, *b) == 1 ? BST_CHECKED
+                                                                                 : BST_UNCHECKED);
 }
 
 void form_show_build_count() {

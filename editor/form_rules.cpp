@@ -44,6 +44,7 @@ const FormBinding form_bindings[] = {
     {1152, BIND_RADIO, FLAG(delete_error_mode), 0, 1153},
     {1154, BIND_CHECK, FLAG(uninstall_reboot_message), 0, 0},
     {1155, BIND_CHECK, FLAG(uninstall_reboot_run), 0, 0},
+    {1157, BIND_CHECK, FLAG(linked_installer), 0, 0},  // stays pressed while linked
 };
 const size_t form_binding_count = sizeof form_bindings / sizeof form_bindings[0];
 
@@ -103,7 +104,7 @@ bool form_text_commit(ProjectRecord* record, const FormBinding& b, const char* t
 
 const int form_view_ids[FORM_VIEW_SLOTS] = {
     587,  595,  596,  1121, 1122, 1123, 1124, 1125, 1126, 1134, 1138, 1139, 1140, 1141,
-    1143, 1144, 1145, 1146, 1147, 1148, 1149, 1150, 1151, 1152, 1153, 1154, 1155};
+    1143, 1144, 1145, 1146, 1147, 1148, 1149, 1150, 1151, 1152, 1153, 1154, 1155, 1157};
 
 namespace {
 

@@ -70,7 +70,7 @@ bool form_text_commit(ProjectRecord* record, const FormBinding& b, const char* t
 
 // The check state and the enabled state of the controls the option rules
 // govern, and the selections of the two time-out lists.
-enum { FORM_VIEW_SLOTS = 27 };
+enum { FORM_VIEW_SLOTS = 28 };
 struct FormView {
   bool checked[FORM_VIEW_SLOTS];
   bool enabled[FORM_VIEW_SLOTS];

@@ -1,8 +1,10 @@
 // The main window, dialog 401: its initialisation, the dispatch of its
-// commands, the read-only field colours, the recent-projects menu, the
-// keyboard shortcuts and the about box.
+// commands and of the messages of the desktop (handed-over and dropped
+// files, the end of the session), the read-only field colours, the
+// recent-projects menu, the keyboard shortcuts and the about box.
 #include "common/message.h"
 #include "common/window.h"
+#include "editor/desktop.h"
 #include "editor/editor.h"
 #include "editor/resource.h"
 
@@ -50,7 +52,9 @@ void MainInit(HWND dialog) {
   form_new_project(false);
   rebuild_recent_menu(0);
   ShortcutsStart();
+  caption_refresh();
   WindowCentreOnDesktop(dialog);
+  desktop_init(dialog);
 }
 
 bool ReadOnlyField(HWND control) {
@@ -79,6 +83,9 @@ void AboutShow() {
 void Post(int id) { PostMessageW(editor.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 void MainCommand(int id, int code) {
+  // A build command posted while a build runs (the key pressed twice) is
+  // dispatched by the progress dialog's loop: it waits for nothing.
+  if ((id == IDC_BUILD || id == IDM_BUILD) && progress_running()) return;
   switch (id) {
     case IDCANCEL: command_close(); return;
     case IDM_ABOUT: AboutShow(); return;
@@ -103,6 +110,13 @@ void MainCommand(int id, int code) {
   form_command(id, code);
 }
 
+// The answer of a message whose result a dialog procedure hands back
+// through DWLP_MSGRESULT.
+INT_PTR Answer(HWND dialog, LONG_PTR result) {
+  SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
 }  // namespace
 
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -112,6 +126,24 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       return TRUE;  // the focus goes to the project name
     case WM_COMMAND:
       MainCommand(LOWORD(wparam), HIWORD(wparam));
+      caption_refresh();
+      return TRUE;
+    case WM_TIMER:
+      open_request_poll(wparam);
+      return TRUE;
+    case WM_COPYDATA:
+      return Answer(dialog, handover_receive(reinterpret_cast<COPYDATASTRUCT*>(lparam)));
+    case WM_DROPFILES:
+      files_dropped(reinterpret_cast<HDROP>(wparam));
+      caption_refresh();
+      return TRUE;
+    case WM_QUERYENDSESSION: {
+      BOOL may_end = session_end_query();
+      caption_refresh();
+      return Answer(dialog, may_end);
+    }
+    case WM_ENDSESSION:
+      session_end(wparam != FALSE);
       return TRUE;
     case WM_CTLCOLORSTATIC:
       return MainColours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));

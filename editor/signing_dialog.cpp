@@ -162,6 +162,7 @@ bool Register(HWND dialog) {
   ProjectRecord& record = editor_state.working;
   if (IsDlgButtonChecked(dialog, IDC_SIGN_ON) != BST_CHECKED) {
     record.code_signing = 0;
+    signing_registration_store();
     return true;
   }
   record.code_signing = 1;
@@ -182,6 +183,7 @@ bool Register(HWND dialog) {
     MessageBoxW(dialog, text, CAPTION_ERROR, MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
+  signing_registration_store();
   return true;
 }
 

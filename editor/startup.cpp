@@ -1,6 +1,7 @@
 // The editor's life cycle: the single-instance rule, the folders of a run,
 // the main window and the clean-up at exit. "/build" on the command line
-// runs the headless build instead.
+// runs the headless build instead; a project file on the command line is
+// opened, by this editor or by the one already running.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -9,6 +10,8 @@
 #include "common/os.h"
 #include "common/security.h"
 #include "common/window.h"
+#include "editor/desktop.h"
+#include "editor/desktop_rules.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
 #include "editor/project_file.h"
@@ -20,15 +23,27 @@ namespace {
 
 const DWORD kMutexAllAccess = 0x1F0001;  // MUTEX_ALL_ACCESS
 const COLORREF kReadOnlyColour = RGB(255, 230, 180);
+// How long a start with a project file waits for the window of an editor
+// that is itself still starting (two files opened at once from the shell).
+const int kWindowWaitTries = 50;
+const DWORD kWindowWaitMs = 100;
 
-// Brings a running editor's main window forward. Nothing is shown when its
-// window is not there yet.
+// The project file the command line names, as a full path ("" for none).
+wchar_t StartProject[VT_PATH_CAP];
+
+// Brings a running editor's main window forward and hands it the project
+// file of the command line. Nothing is shown when its window is not there.
 void RunningEditorRaise() {
   HWND found = NULL;
-  EnumWindows(find_running_editor, reinterpret_cast<LPARAM>(&found));
+  for (int tries = 0;; ++tries) {
+    EnumWindows(find_running_editor, reinterpret_cast<LPARAM>(&found));
+    if (found || !StartProject[0] || tries >= kWindowWaitTries) break;
+    Sleep(kWindowWaitMs);
+  }
   if (!found) return;
   WindowBringForward(found);
-  ShowWindow(found, SW_SHOW);
+  ShowWindow(found, IsIconic(found) ? SW_RESTORE : SW_SHOW);
+  if (StartProject[0]) handover_send(found, StartProject);
 }
 
 // Creates the single-instance mutex. Returns 0, 999 when another editor
@@ -68,6 +83,17 @@ int Arguments(wchar_t*** argv) {
   int argc = 0;
   *argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   return *argv ? argc : 0;
+}
+
+// The project file of the command line as a full path, taken against the
+// current folder of this start (the running editor's may be another).
+void StartProjectTake(int argc, wchar_t** argv) {
+  StartProject[0] = 0;
+  if (argc < 2) return;
+  const wchar_t* project = editor_args_project(argc - 1, argv + 1);
+  if (!project) return;
+  DWORD n = GetFullPathNameW(project, VT_PATH_CAP, StartProject, NULL);
+  if (n == 0 || n >= VT_PATH_CAP) StartProject[0] = 0;
 }
 
 }  // namespace
@@ -138,7 +164,9 @@ int editor_main(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (argc > 1 && headless_args_parse(argc - 1, argv + 1, &args) != HEADLESS_NONE) {
     result = headless_main(argc - 1, argv + 1);
   } else {
+    StartProjectTake(argc, argv);
     result = editor_startup();
+    if (result == 0 && StartProject[0]) open_request(StartProject);
     if (result == 0)
       DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), NULL, main_dialog_proc, 0);
     work_folder_remove(editor.work_folder);

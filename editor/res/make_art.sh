@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 font=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
 
-# One icon in two sizes (32 and 16 pixels), 16 colours.
+# One icon in four sizes, 16 colours: 16 and 32 pixels, and 48 and 64 for
+# displays of 144 and 192 DPI, where the system asks for icons that large.
 #   editor.ico: a document sheet with a folded corner over a box, the
 #               editor's "project that becomes a package";
 #   confirm.ico: a rounded amber tile with a white question mark.
@@ -37,11 +38,12 @@ confirm_frame() {
     -dither None -colors 16 "$out"
 }
 
-for size in 32 16; do
+sizes=(32 16 48 64)
+for size in "${sizes[@]}"; do
   editor_frame $size "editor$size.png"
   confirm_frame $size "confirm$size.png"
 done
-convert editor32.png editor16.png -colors 16 editor.ico
-convert confirm32.png confirm16.png -colors 16 confirm.ico
-rm -f editor32.png editor16.png confirm32.png confirm16.png
+convert $(printf 'editor%s.png ' "${sizes[@]}") -colors 16 editor.ico
+convert $(printf 'confirm%s.png ' "${sizes[@]}") -colors 16 confirm.ico
+rm -f editor*.png confirm*.png
 ls -l *.ico

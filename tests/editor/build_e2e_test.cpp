@@ -672,7 +672,9 @@ TEST_F(BuildE2E, HeadlessBuildsAndEditorSavesRacing) {
 }
 
 // Signing set up in the signing dialog as a developer does it, then a
-// build from the window that signs.
+// build from the window that signs without a save in between; then a build
+// whose signing takes three seconds, with Enter and Escape pressed in the
+// progress dialog and the build asked for again meanwhile.
 TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
   // The folder browser finds a folder at once only when it has been there
   // for a while (a Wine trait): the stand-in goes into the Windows
@@ -683,7 +685,8 @@ TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
   struct Remove {
     std::wstring folder;
     ~Remove() {
-      for (const wchar_t* name : {L"signtool.exe", SIGNTOOL_LOG_FILE, SIGNTOOL_OUTPUT_FILE})
+      for (const wchar_t* name :
+           {L"signtool.exe", SIGNTOOL_LOG_FILE, SIGNTOOL_OUTPUT_FILE, SIGNTOOL_EXIT_FILE})
         DeleteFileW((folder + L"\\" + name).c_str());
     }
   } remove{tool_folder};
@@ -751,21 +754,49 @@ TEST_F(BuildE2E, SigningDialogRegistersTheSettingsAndTheWindowBuildSigns) {
   UiClick(sign, IDCANCEL);
   ASSERT_TRUE(UiWindowGoneWait(sign, kEditorWait));
 
-  e.Command(IDM_SAVE);  // the project now signs its packages
-  EXPECT_EQ(e.BoxWait().text, L"上書き保存しました。");
-  e.Answer(e.BoxWait(), IDOK);
+  // The registration is stored at once, as a GUID reissue is: nothing is
+  // left to save, the project file has the switch, and a build without a
+  // save signs.
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - Grid"));
+  const std::string project = FileRead(base_.Path(L"signed.sip"));
+  ASSERT_EQ(project.size(), sizeof(ProjectRecord));
+  EXPECT_EQ(project[offsetof(ProjectRecord, code_signing)], 1);
+  const std::wstring package = WindowsFolder() + L"\\" + setup_name_ + L".exe";
+  const std::wstring done_text = L"インストーラは正常に作成されました。\r\n <" + package + L">";
   e.Press(IDC_BUILD);
   Box done = e.BoxWait();
   EXPECT_EQ(done.caption, L"確認メッセージ");
+  EXPECT_EQ(done.text, done_text) << "built at once, with no question about a save";
   e.Answer(done, IDOK);
-  const std::wstring package = WindowsFolder() + L"\\" + setup_name_ + L".exe";
   std::string report;
   EXPECT_TRUE(SignatureVerifies(package, Native(VT_SIGNING_CERT_PEM), &report)) << report;
   std::vector<signing_test::SigntoolRun> runs = SigntoolLogRead(tool_folder);
-  ASSERT_FALSE(runs.empty());
+  ASSERT_EQ(runs.size(), 1u);
   EXPECT_TRUE(Contains(runs.back().command_line, L"/p \"pass word\"")) << "signed with it";
+
+  // Signing that takes three seconds: Enter and Escape reach the progress
+  // dialog as keys and a second build is asked for meanwhile, and the
+  // dialog waits for the worker all the same; the package is there when it
+  // closes, and one build is counted.
+  ASSERT_TRUE(FileWrite(tool_folder + L"\\" SIGNTOOL_EXIT_FILE, "0 3000"));
+  ASSERT_TRUE(DeleteFileW(package.c_str()));
+  e.Press(IDC_BUILD);
+  HWND progress = e.DialogWait(L"インストーラ作成");
+  ASSERT_TRUE(progress);
+  UiSendKey(progress, VK_RETURN);
+  UiSendKey(progress, VK_ESCAPE);
+  e.Press(IDC_BUILD);
+  e.Command(IDM_BUILD);
+  ASSERT_TRUE(UiWindowGoneWait(progress, kEditorWait));
+  EXPECT_TRUE(Exists(package)) << "the dialog closed before the build had ended";
+  done = e.BoxWait();
+  EXPECT_EQ(done.text, done_text);
+  e.Answer(done, IDOK);
+  EXPECT_TRUE(e.TextIs(IDC_BUILD_COUNT, L"2"));
+  EXPECT_EQ(MasterBuildCount(base_), "2");
+  EXPECT_EQ(SigntoolLogRead(tool_folder).size(), 2u) << "one build ran";
   e.Command(IDM_EXIT);
-  EXPECT_EQ(e.Wait(), 0);
+  EXPECT_EQ(e.Wait(), 0) << "closes without a question";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <vector>
 
 #include "tests/support/ui_driver.h"
@@ -98,7 +99,7 @@ Editor::~Editor() {
 }
 
 HWND Editor::Main() {
-  if (!main_ && process_) main_ = UiDialogWait(pid_, L"Vantorel Install Editor - ", kEditorWait);
+  if (!main_ && process_) main_ = UiDialogWaitPrefix(pid_, L"Vantorel Install Editor - ", kEditorWait);
   return main_;
 }
 
@@ -110,17 +111,30 @@ long Editor::Wait(DWORD timeout_ms) {
 
 std::wstring Editor::Text(int id) { return UiControlText(Main(), id); }
 
-::testing::AssertionResult Editor::TextIs(int id, const std::wstring& text) {
+namespace {
+
+// Waits until read() gives text; otherwise says what what shows.
+::testing::AssertionResult Shows(const std::function<std::wstring()>& read,
+                                 const std::wstring& text, const std::string& what) {
   std::wstring seen;
   for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(kPollMs)) {
-    seen = Text(id);
+    seen = read();
     if (seen == text) return ::testing::AssertionSuccess();
   }
   std::string narrow(seen.size() * 3 + 1, '\0');
   WideCharToMultiByte(CP_UTF8, 0, seen.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()),
                       NULL, NULL);
-  return ::testing::AssertionFailure() << "control " << id << " shows \"" << narrow.c_str()
-                                       << "\"";
+  return ::testing::AssertionFailure() << what << " shows \"" << narrow.c_str() << "\"";
+}
+
+}  // namespace
+
+::testing::AssertionResult Editor::TextIs(int id, const std::wstring& text) {
+  return Shows([&] { return Text(id); }, text, "control " + std::to_string(id));
+}
+
+::testing::AssertionResult Editor::CaptionIs(const std::wstring& caption) {
+  return Shows([&] { return UiWindowText(Main()); }, caption, "the caption");
 }
 
 void Editor::Type(int id, const std::wstring& text) {

@@ -53,6 +53,10 @@ class Editor {
   // The exit code, or -2 when the process did not end in time.
   long Wait(DWORD timeout_ms = kEditorWait);
 
+  // Waits until the main window's caption is caption; false (and the
+  // caption seen) when not.
+  ::testing::AssertionResult CaptionIs(const std::wstring& caption);
+
   // Controls of the main window.
   std::wstring Text(int id);
   // Waits until the control shows text; false (and the text seen) when not.

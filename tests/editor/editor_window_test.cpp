@@ -1,15 +1,21 @@
 // The editor as a developer uses it: the real Vantorel.exe started in a
 // base folder of its own under Xvfb, its main window typed into and
 // clicked, its menus, file dialogs, folder browser and message boxes
-// answered, and the files it writes read back. Screens of its windows are
-// saved for looking at.
+// answered, and the files it writes read back; started with a project
+// file, handed one by a second start, and asked by the system whether the
+// session may end. Screens of its windows are saved for looking at.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <functional>
 #include <string>
+#include <thread>
 
+#include "editor/project_record.h"
 #include "editor/resource.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/support/ui_driver.h"
@@ -39,6 +45,62 @@ std::wstring WindowsFolder() {
   wchar_t folder[MAX_PATH];
   GetWindowsDirectoryW(folder, MAX_PATH);
   return folder;
+}
+
+// Writes a project file of a project named name whose project folder
+// (InstallList\GUID) exists in the base folder, as another run of the
+// editor would have left it. Returns its path.
+std::wstring ProjectFileWrite(const EditorBase& base, const std::wstring& path,
+                              const char* name, const char* guid) {
+  ProjectRecord r;
+  project_record_clear(&r);
+  strcpy(r.project_name, name);
+  strcpy(r.project_guid, guid);
+  CreateDirectoryW(base.Path(L"InstallList").c_str(), nullptr);
+  CreateDirectoryW(base.Path(L"InstallList\\" + std::wstring(guid, guid + strlen(guid))).c_str(),
+                   nullptr);
+  EXPECT_TRUE(FileWrite(path, std::string(reinterpret_cast<const char*>(&r), sizeof r)));
+  return path;
+}
+
+// The association of ".sip" files with the editor of a base folder, as the
+// README shows it (here for the machine: Wine reads file classes from
+// there only), while the object lives.
+class SipAssociation {
+ public:
+  explicit SipAssociation(const EditorBase& base) {
+    const std::wstring command = L"\"" + base.Path(L"Vantorel.exe") + L"\" \"%1\"";
+    Set(L".sip", L"Vantorel.Project");
+    Set(L"Vantorel.Project\\shell\\open\\command", command);
+  }
+  ~SipAssociation() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.sip");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Vantorel.Project");
+  }
+
+ private:
+  static void Set(const std::wstring& key, const std::wstring& value) {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(),
+                              nullptr, REG_SZ, value.c_str(),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+};
+
+// Opens a file as a double click in the shell does; the exit code of the
+// program started, -1 when none started, -2 when it did not end in time.
+long ShellOpen(const std::wstring& file) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info) || !info.hProcess) return -1;
+  DWORD code = 0;
+  bool ended = UiProcessWait(info.hProcess, kEditorWait, &code);
+  CloseHandle(info.hProcess);
+  return ended ? static_cast<long>(code) : -2;
 }
 
 // Answers the message box that appears next with a button, and tells what
@@ -132,10 +194,14 @@ TEST(EditorWindow, SaveAsWritesTheProjectAndARecentEntryReopensIt) {
   const std::wstring projects = base.Path(L"projects");
   ASSERT_TRUE(CreateDirectoryW(projects.c_str(), nullptr));
   const std::wstring file = projects + L"\\sample.sip";
+  // The installer folder of the last project: shown for a new project, and
+  // held by its record.
+  base.LastFolder(L"EXE_PathS", WindowsFolder());
   std::wstring guid;
   {
     Editor e(base);
     ASSERT_TRUE(e.Main());
+    EXPECT_TRUE(e.TextIs(IDC_INSTALLER_FOLDER, WindowsFolder()));
     EXPECT_TRUE(ScreenSave(L"editor_new_project", {e.Main()}));
     guid = e.Text(IDC_PROJECT_GUID);
     e.Type(IDC_PROJECT_NAME, L"サンプル");
@@ -168,6 +234,7 @@ TEST(EditorWindow, SaveAsWritesTheProjectAndARecentEntryReopensIt) {
   EXPECT_EQ(Field(saved, 848, 8) + "." + Field(saved, 856, 8) + "." + Field(saved, 864, 8),
             "2.3.45");
   EXPECT_EQ(Field(saved, 888, 128), "Setup");
+  EXPECT_EQ(Field(saved, 1016, 272), Cp932(WindowsFolder())) << "the folder the form showed";
   EXPECT_EQ(saved.substr(1289, 3), std::string("\x01\x01\x0D", 3)) << "silent, warnings, 13";
   EXPECT_EQ(saved.substr(1296, 3), std::string("\x01\x00\x05", 3)) << "silent, no warning, 5";
   EXPECT_EQ(FileRead(base.Path(L"Project_List.mst")).size(), 626u);
@@ -197,6 +264,16 @@ TEST(EditorWindow, SaveAsWritesTheProjectAndARecentEntryReopensIt) {
   Box box = Answered(e);
   EXPECT_EQ(box.caption, kWarning);
   EXPECT_EQ(box.text, L"変更箇所が無いので保存処理は行いません。");
+
+  // The linked installer: the button stays pressed, the project is
+  // changed, and a second press takes it back.
+  e.Press(IDC_LINKED_INSTALLER);
+  EXPECT_TRUE(Eventually([&] { return e.Checked(IDC_LINKED_INSTALLER); }));
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - サンプル *"));
+  EXPECT_TRUE(ScreenSave(L"editor_linked_installer", {e.Main()}));
+  e.Press(IDC_LINKED_INSTALLER);
+  EXPECT_TRUE(Eventually([&] { return !e.Checked(IDC_LINKED_INSTALLER); }));
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - サンプル"));
 
   e.Command(IDM_ABOUT);
   HWND about = e.DialogWait(L"バージョン情報");
@@ -244,15 +321,73 @@ TEST(EditorWindow, ClosingAChangedProjectAsks) {
   EXPECT_EQ(Field(FileRead(file), 0, 128), "Saved on close");
 }
 
+// The editor as a desktop program: started with a project file (a path of
+// its current folder), then handed another by a second start, which the
+// shell makes of a double click on the file, with the unsaved change asked
+// about first; its caption names the project and marks the change; a
+// log-off asks as the close does, and the session's end leaves no work
+// folder.
+TEST(EditorWindow, OpensWhatItIsGivenAndAsksBeforeTheSessionEnds) {
+  EditorBase base;
+  const std::wstring other = base.Path(L"other projects");
+  ASSERT_TRUE(CreateDirectoryW(other.c_str(), nullptr));
+  ProjectFileWrite(base, base.Path(L"alpha.sip"), "Alpha", "{0A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9}");
+  const std::wstring beta = ProjectFileWrite(base, other + L"\\beta.sip", "Beta",
+                                             "{1A2B3C4D-5E6F-4071-8293-B4C5D6E7F809}");
+  Editor e(base, L"alpha.sip");
+  ASSERT_TRUE(e.Main());
+  EXPECT_TRUE(e.TextIs(IDC_PROJECT_NAME, L"Alpha"));
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - Alpha"));
+  e.Type(IDC_PRODUCT_NAME, L"Grid");
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - Alpha *"));
+
+  {
+    SipAssociation association(base);
+    EXPECT_EQ(ShellOpen(beta), 999);
+  }
+  HWND confirm = e.DialogWait(kConfirmCaption);  // Alpha's change first
+  ASSERT_TRUE(confirm);
+  UiClick(confirm, 3);  // 破棄する
+  EXPECT_TRUE(e.TextIs(IDC_PROJECT_NAME, L"Beta"));
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - Beta"));
+  EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == e.Main(); }))
+      << "the running editor comes forward";
+
+  // The system asks whether the session may end, and waits for the answer.
+  e.Type(IDC_VERSION_MAJOR, L"7");
+  DWORD_PTR may_end = 0;
+  std::thread ask([&] {
+    SendMessageTimeoutW(e.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                        kEditorWait, &may_end);
+  });
+  confirm = e.DialogWait(kConfirmCaption);
+  if (confirm) UiClick(confirm, IDOK);  // 保存する: Beta is not in the list yet
+  const std::wstring saved = other + L"\\beta saved.sip";
+  bool chosen = e.ChooseFile(kSaveTitle, saved);
+  ask.join();
+  ASSERT_TRUE(confirm);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(may_end, static_cast<DWORD_PTR>(TRUE));
+  EXPECT_EQ(Field(FileRead(saved), 848, 8), "7");
+  EXPECT_TRUE(e.CaptionIs(L"Vantorel Install Editor - Beta"));
+
+  const std::wstring work = FirstMatch(base.folder(), L"QOR*");
+  ASSERT_FALSE(work.empty());
+  SendMessageTimeoutW(e.Main(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, kEditorWait,
+                      nullptr);
+  EXPECT_EQ(e.Wait(), 0);
+  EXPECT_FALSE(Exists(base.Path(work))) << "the session's end takes the work folder";
+}
+
 TEST(EditorWindow, BuildChecksTheProjectInOrder) {
   EditorBase base;
   const std::wstring modules = base.Path(L"modules");
   ASSERT_TRUE(CreateDirectoryW(modules.c_str(), nullptr));
   const std::wstring module = modules + L"\\grid.ocx";
   ASSERT_TRUE(CopyFileW(TestModule().c_str(), module.c_str(), FALSE));
-  base.LastFolder(L"EXE_PathS", WindowsFolder());
   Editor e(base);
   ASSERT_TRUE(e.Main());
+  EXPECT_TRUE(e.TextIs(IDC_INSTALLER_FOLDER, L"")) << "no installer folder remembered";
 
   // A program without the unregistration entry is no module.
   e.Press(IDC_MODULE_PICK);
@@ -277,7 +412,7 @@ TEST(EditorWindow, BuildChecksTheProjectInOrder) {
   e.Press(IDC_BUILD);
   EXPECT_EQ(Answered(e).text, L"インストーラ保存パスが未設定です。");
   e.Press(IDC_INSTALLER_FOLDER_PICK);
-  ASSERT_TRUE(e.AcceptFolder(WindowsFolder()));
+  ASSERT_TRUE(e.AcceptFolder(WindowsFolder(), true));
   EXPECT_TRUE(e.TextIs(IDC_INSTALLER_FOLDER, WindowsFolder()));
 
   // A changed project asks first; "No" builds nothing.

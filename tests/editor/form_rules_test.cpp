@@ -121,9 +121,10 @@ TEST(FormOptions, NewProjectHasTheDefaultState) {
   Form f;
   for (int id : {1121, 1122, 1123, 1124, 1125, 1126, 1138, 1143, 1148, 1152})
     EXPECT_TRUE(form_view_checked(f.view, id)) << id;
-  for (int id : {1134, 1139, 1140, 1144, 1145, 1146, 1147, 1149, 1150, 1153, 1154, 1155})
+  for (int id : {1134, 1139, 1140, 1144, 1145, 1146, 1147, 1149, 1150, 1153, 1154, 1155, 1157})
     EXPECT_FALSE(form_view_checked(f.view, id)) << id;
-  EXPECT_TRUE(f.Enabled({1147, 1148, 1149, 596, 1152, 1153, 1121, 1134, 1138, 1139, 1143, 1144},
+  EXPECT_TRUE(f.Enabled({1147, 1148, 1149, 596, 1152, 1153, 1121, 1134, 1138, 1139, 1143, 1144,
+                         1157},
                         {587, 595, 1140, 1141, 1145, 1146, 1150, 1151, 1154, 1155}));
   EXPECT_EQ(f.view.install_timeout, 0);
 }
@@ -197,8 +198,9 @@ TEST(FormOptions, ShowingARecordRestoresItsChoices) {
   r.uninstall_warning_timeout = 12;
   r.delete_error_mode = 1;
   r.no_uninstall_entry = 1;
+  r.linked_installer = 1;  // the button stays pressed
   f.Show();
-  for (int id : {1122, 1125, 1134, 1139, 1140, 1144, 1146, 1147, 1149, 1153})
+  for (int id : {1122, 1125, 1134, 1139, 1140, 1144, 1146, 1147, 1149, 1153, 1157})
     EXPECT_TRUE(form_view_checked(f.view, id)) << id;
   for (int id : {1121, 1123, 1124, 1126, 1138, 1143, 1145, 1148, 1150, 1152})
     EXPECT_FALSE(form_view_checked(f.view, id)) << id;

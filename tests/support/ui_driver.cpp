@@ -17,6 +17,28 @@ const DWORD kBusyWaitMs = 30000;
 // Texts longer than this are not expected in a dialog of either program.
 const int kTextCap = 4096;
 
+// Sends a message to a window of any process and takes its answer. A
+// program busy with the work of a command (its start, a save or a build
+// on a loaded machine) is asked again until it answers: an unanswered
+// question is never taken for an answer (an empty text, an unchecked box).
+// Returns false when the window is gone or has not answered for
+// kBusyWaitMs.
+bool SendPatiently(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                   DWORD_PTR* result) {
+  bool said = false;
+  for (DWORD start = GetTickCount();;) {
+    if (SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                            result))
+      return true;
+    if (!IsWindow(window) || GetTickCount() - start > kBusyWaitMs) return false;
+    if (!said)
+      fwprintf(stderr, L"ui_driver: window %p busy, message 0x%04X asked again\n",
+               static_cast<void*>(window), message);
+    said = true;
+    Sleep(50);
+  }
+}
+
 std::wstring ClassOf(HWND window) {
   wchar_t name[256];
   int n = GetClassNameW(window, name, 256);
@@ -34,10 +56,14 @@ bool Matches(HWND window, const UiWindowQuery& query) {
   if (query.control_id && !GetDlgItem(window, query.control_id)) return false;
   // A top-level window's caption is held by the system and reads without
   // asking the window, so a busy window cannot stall the search.
-  if (query.caption) {
+  if (query.caption || query.caption_prefix) {
     wchar_t caption[512];
     int n = GetWindowTextW(window, caption, 512);
-    if (std::wstring(caption, n > 0 ? n : 0) != query.caption) return false;
+    std::wstring text(caption, n > 0 ? n : 0);
+    if (query.caption && text != query.caption) return false;
+    if (query.caption_prefix && text.compare(0, wcslen(query.caption_prefix),
+                                             query.caption_prefix) != 0)
+      return false;
   }
   return true;
 }
@@ -72,7 +98,7 @@ BOOL CALLBACK FindIcon(HWND window, LPARAM param) {
   if (ClassOf(window) != L"Static") return TRUE;
   if ((GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
   DWORD_PTR icon = 0;
-  SendMessageTimeoutW(window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon);
+  SendPatiently(window, STM_GETICON, 0, 0, &icon);
   search->icon = reinterpret_cast<HICON>(icon);
   return FALSE;
 }
@@ -141,18 +167,32 @@ HWND UiWindowWait(const UiWindowQuery& query, DWORD timeout_ms) {
   }
 }
 
-HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms) {
+namespace {
+
+// A query for the dialogs of a process (0: any process).
+UiWindowQuery DialogQuery(DWORD process_id) {
   UiWindowQuery query;
-  query.caption = caption;
   query.class_name = L"#32770";
   query.process_id = process_id;
+  return query;
+}
+
+}  // namespace
+
+HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms) {
+  UiWindowQuery query = DialogQuery(process_id);
+  query.caption = caption;
+  return UiWindowWait(query, timeout_ms);
+}
+
+HWND UiDialogWaitPrefix(DWORD process_id, const wchar_t* prefix, DWORD timeout_ms) {
+  UiWindowQuery query = DialogQuery(process_id);
+  query.caption_prefix = prefix;
   return UiWindowWait(query, timeout_ms);
 }
 
 HWND UiMessageBoxWait(DWORD process_id, DWORD timeout_ms) {
-  UiWindowQuery query;
-  query.class_name = L"#32770";
-  query.process_id = process_id;
+  UiWindowQuery query = DialogQuery(process_id);
   query.control_id = UI_MESSAGE_BOX_TEXT_ID;
   return UiWindowWait(query, timeout_ms);
 }
@@ -162,9 +202,7 @@ std::wstring UiWindowText(HWND window) {
   // would return only the caption of a foreign top-level window.
   std::vector<wchar_t> text(kTextCap, 0);
   DWORD_PTR n = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, kTextCap,
-                           reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                           kSendTimeoutMs, &n))
+  if (!SendPatiently(window, WM_GETTEXT, kTextCap, reinterpret_cast<LPARAM>(text.data()), &n))
     return std::wstring();
   return std::wstring(text.data(), n < static_cast<DWORD_PTR>(kTextCap) ? n : kTextCap - 1);
 }
@@ -185,9 +223,7 @@ std::wstring UiTreeSelectionText(HWND dialog) {
   EnumChildWindows(dialog, FindTree, reinterpret_cast<LPARAM>(&tree));
   if (!tree) return std::wstring();
   DWORD_PTR item = 0;
-  if (!SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG,
-                           kSendTimeoutMs, &item) ||
-      !item)
+  if (!SendPatiently(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, &item) || !item)
     return std::wstring();
   // The system does not carry TVM_GETITEMW's record to another process, so
   // it and the text buffer are placed in the tree's process.
@@ -210,8 +246,7 @@ std::wstring UiTreeSelectionText(HWND dialog) {
     DWORD_PTR got = 0;
     if (WriteProcessMemory(process, remote, &request, sizeof(request), NULL) &&
         WriteProcessMemory(process, request.pszText, label, sizeof(label), NULL) &&
-        SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote),
-                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &got) &&
+        SendPatiently(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), &got) &&
         got && ReadProcessMemory(process, request.pszText, label, sizeof(label), NULL)) {
       label[cap - 1] = 0;
       text = label;
@@ -231,9 +266,8 @@ bool UiFolderBrowserSelect(HWND browser, const wchar_t* path) {
   void* remote = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT, PAGE_READWRITE);
   DWORD_PTR result = 0;
   bool ok = remote && WriteProcessMemory(process, remote, path, bytes, NULL) &&
-            SendMessageTimeoutW(browser, BFFM_SETSELECTIONW, TRUE,
-                                reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
-                                kSendTimeoutMs, &result);
+            SendPatiently(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                          &result);
   if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   CloseHandle(process);
   return ok;
@@ -256,17 +290,11 @@ bool UiSetEditText(HWND dialog, int id, const wchar_t* text) {
   // A single-line edit sends EN_UPDATE and EN_CHANGE itself when its text is
   // set; a multi-line edit does not, so those are sent on its behalf.
   // A program busy with the work of the last command (a save on a loaded
-  // machine) is not hung: the text is offered again until it is taken, so
-  // that no input is lost between two commands.
+  // machine) is not hung: the text is offered until it is taken, so that
+  // no input is lost between two commands.
   DWORD_PTR taken = 0;
-  for (DWORD start = GetTickCount();;) {
-    if (SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
-                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) &&
-        taken)
-      break;
-    if (!IsWindow(edit) || GetTickCount() - start > kBusyWaitMs) return false;
-    Sleep(50);
-  }
+  if (!SendPatiently(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), &taken) || !taken)
+    return false;
   if (GetWindowLongPtrW(edit, GWL_STYLE) & ES_MULTILINE) {
     if (!PostCommand(dialog, id, EN_UPDATE, edit) || !PostCommand(dialog, id, EN_CHANGE, edit))
       return false;
@@ -284,9 +312,7 @@ bool UiCommand(HWND window, int id) { return PostCommand(window, id, 0, NULL); }
 bool UiChecked(HWND dialog, int id) {
   DWORD_PTR state = 0;
   HWND button = GetDlgItem(dialog, id);
-  return button &&
-         SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state) &&
-         state == BST_CHECKED;
+  return button && SendPatiently(button, BM_GETCHECK, 0, 0, &state) && state == BST_CHECKED;
 }
 
 bool UiEnabled(HWND dialog, int id) {
@@ -297,18 +323,14 @@ bool UiEnabled(HWND dialog, int id) {
 bool UiListSelect(HWND dialog, int id, int index) {
   HWND list = GetDlgItem(dialog, id);
   DWORD_PTR result = 0;
-  return list &&
-         SendMessageTimeoutW(list, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &result) &&
+  return list && SendPatiently(list, CB_SETCURSEL, index, 0, &result) &&
          static_cast<int>(result) == index && PostCommand(dialog, id, CBN_SELCHANGE, list);
 }
 
 int UiListSelection(HWND dialog, int id) {
   HWND list = GetDlgItem(dialog, id);
   DWORD_PTR result = static_cast<DWORD_PTR>(-1);
-  if (!list ||
-      !SendMessageTimeoutW(list, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
-    return -1;
+  if (!list || !SendPatiently(list, CB_GETCURSEL, 0, 0, &result)) return -1;
   return static_cast<int>(result);
 }
 
@@ -329,9 +351,7 @@ bool UiFileDialogChoose(HWND dialog, const wchar_t* path) {
   EnumChildWindows(dialog, FindFileNameEdit, reinterpret_cast<LPARAM>(&edit));
   if (!edit) edit = GetDlgItem(dialog, 0x480);  // the older dialog's field
   DWORD_PTR taken = 0;
-  return edit &&
-         SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &taken) &&
+  return edit && SendPatiently(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path), &taken) &&
          taken && PostCommand(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
 }
 

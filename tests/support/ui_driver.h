@@ -4,8 +4,11 @@
 // Every query polls until its timeout and never blocks on the window it
 // drives: clicks and keys are posted, never sent, because a sent click
 // whose handler opens a modal box would not return until that box closed.
-// Texts are read with WM_GETTEXT (with a time limit), which also works for
-// the controls of another process.
+// Texts are read with WM_GETTEXT, which also works for the controls of
+// another process. Whatever is asked of a window waits for its answer: a
+// program busy with a command on a loaded machine is asked again (for up
+// to 30 seconds), so that a question it has not answered yet is never
+// taken for an empty text or an unchecked box.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +24,7 @@
 // What a top-level window must match; empty fields match anything.
 struct UiWindowQuery {
   const wchar_t* caption = nullptr;     // exact caption
+  const wchar_t* caption_prefix = nullptr;  // the caption begins with it
   const wchar_t* class_name = nullptr;  // exact class name ("#32770": dialog)
   DWORD process_id = 0;                 // owning process
   int control_id = 0;                   // a child control it must have
@@ -37,6 +41,10 @@ HWND UiWindowWait(const UiWindowQuery& query, DWORD timeout_ms);
 // Waits for a dialog of a process (0: any process), with an exact caption
 // when caption is not NULL.
 HWND UiDialogWait(DWORD process_id, const wchar_t* caption, DWORD timeout_ms);
+
+// Waits for a dialog of a process whose caption begins with prefix (a
+// caption that names the open document).
+HWND UiDialogWaitPrefix(DWORD process_id, const wchar_t* prefix, DWORD timeout_ms);
 
 // Waits for a message box of a process (0: any process): a dialog with the
 // static text control 0xFFFF.
