@@ -43,7 +43,8 @@ fi
 # The programs as shipped, searched for the build folders and this
 # checkout, as narrow and as UTF-16 text.
 mkdir -p "$work/shipped"
-(cd "$work/shipped" && LC_ALL=C.UTF-8 unzip -q "$first" '*.exe' '*.com')
+mapfile -t programs < <(LC_ALL=C.UTF-8 unzip -Z -1 "$first" | grep -E '\.(exe|com)$')
+(cd "$work/shipped" && LC_ALL=C.UTF-8 unzip -q "$first" "${programs[@]}")
 if /usr/bin/python3 - "$work" "$VT_ROOT" "$work/shipped"/* <<'EOF'
 import sys
 folders = sys.argv[1:3]
