@@ -21,7 +21,7 @@ VT_PACKAGES=(
   cmake make clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth x11-apps imagemagick fonts-ipafont-gothic
-  osslsigncode openssl locales qemu-user-static
+  osslsigncode openssl locales qemu-user-static python3 unzip
 )
 
 # Programs the build runs, each with the package that brings it. A package
@@ -88,9 +88,12 @@ vt_japanese_locale() {
   $sudo locale-gen >/dev/null
 }
 
-# Configures and builds one configuration: native, x86_64 or i686.
+# Configures and builds one configuration: native, x86_64 or i686; with
+# targets after it, only those.
 vt_build_config() {
-  local config=$1 dir=$VT_BUILD/$1 args=()
+  local config=$1 dir=$VT_BUILD/$1 args=() targets=()
+  shift
+  [ $# -gt 0 ] && targets=(--target "$@")
   case $config in
     native) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
     x86_64) args=(-DCMAKE_TOOLCHAIN_FILE="$VT_ROOT/cmake/mingw-x86_64.cmake"
@@ -102,7 +105,8 @@ vt_build_config() {
       { cat "$dir.configure.log"; return 1; }
   fi
   vt_log "building $config"
-  cmake --build "$dir" -j "$VT_JOBS" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+  cmake --build "$dir" -j "$VT_JOBS" "${targets[@]}" >"$dir.build.log" 2>&1 ||
+    { tail -n 60 "$dir.build.log"; return 1; }
 }
 
 vt_build_all() {

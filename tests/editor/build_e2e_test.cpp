@@ -22,6 +22,7 @@
 #include "tests/editor/editor_e2e.h"
 #include "tests/editor/signing_support.h"
 #include "tests/support/ui_driver.h"
+#include "vantorel_version.h"
 
 namespace {
 
@@ -30,6 +31,9 @@ using signing_test::SigntoolLogRead;
 using signing_test::Utf8;
 
 const DWORD kRunWait = 120000;
+// The template's file version, and that of a package stamped silent.
+const std::wstring kTemplateVersion = L"" VT_FILE_VERSION_TEXT;
+const std::wstring kSilentVersion = kTemplateVersion.substr(0, kTemplateVersion.size() - 1) + L"1";
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
@@ -403,13 +407,13 @@ TEST_F(BuildE2E, HeadlessBuildOfAProjectFromAnotherMachine) {
   EXPECT_EQ(FileRead(ProjectFolder() + L"\\instbase.ini"), FileRead(base_.Path(L"instbase.ini")))
       << "the project folder is made with its base document";
   EXPECT_FALSE(Exists(base_.Path(L"Project_List.mst"))) << "an unlisted project stays unlisted";
-  EXPECT_EQ(FileVersion(Package()), L"1.0.0.0");
+  EXPECT_EQ(FileVersion(Package()), kTemplateVersion);
   EXPECT_EQ(FirstMatch(base_.folder(), L"QOR*"), L"") << "its work folder is gone";
 
   ASSERT_TRUE(FileWrite(ProjectFolder() + L"\\silent.dat", ""));
   h = HeadlessBuild(base_, L"\"" + project + L"\" /name Silent");
   ASSERT_EQ(h.code, 0) << signing_test::Utf8(h.output);
-  EXPECT_EQ(FileVersion(Outputs() + L"\\Silent.exe"), L"1.0.0.1") << signing_test::Utf8(h.output);
+  EXPECT_EQ(FileVersion(Outputs() + L"\\Silent.exe"), kSilentVersion) << signing_test::Utf8(h.output);
 
   h = HeadlessBuild(base_, L"\"" + project + L"\" /out \"" + base_.Path(L"missing") + L"\"");
   EXPECT_EQ(h.code, 4);
@@ -487,7 +491,7 @@ TEST_F(BuildE2E, SignedPackageVerifiesInstallsAndKeepsItsSilentMark) {
   EXPECT_FALSE(Exists(FolderOf(args.back()))) << "the private folder is gone";
   std::string report;
   EXPECT_TRUE(SignatureVerifies(Package(), Native(VT_SIGNING_CERT_PEM), &report)) << report;
-  EXPECT_EQ(FileVersion(Package()), L"1.0.0.1") << "stamped before it was signed";
+  EXPECT_EQ(FileVersion(Package()), kSilentVersion) << "stamped before it was signed";
   const std::string signed_package = FileRead(Package());
 
   // A tool that fails fails the build, and the package stays as it was.

@@ -6,9 +6,10 @@
 //
 //   vtsmoke32.exe <work folder> <GUID> <module file name> <setup name>
 //
-// The work folder holds editor\ (Vantorel.exe, Installer.exe,
-// instbase.ini), modules\<module file name>, the project file sample.sip
-// (whose package goes to out\) and receives vtdamaged.exe.
+// The work folder holds editor\ (the unpacked release archive:
+// Vantorel.exe, Installer.exe, instbase.ini and the rest),
+// modules\<module file name>, the project file sample.sip (whose package
+// goes to out\) and receives vtdamaged.exe.
 //
 // Each check prints one line, "smoke32: ok ..." or "smoke32: FAILED ...".
 // Exit code 0 when every check passed, 1 otherwise; the first line,
@@ -175,6 +176,21 @@ bool DamagedCopy(const std::wstring& package, const std::string& module,
   return WriteBytes(damaged, bytes);
 }
 
+// The fixed file version of an executable as "a.b.c.d", or empty.
+std::string FileVersion(const std::wstring& path) {
+  DWORD ignored = 0, size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  std::string block(size ? size : 1, '\0');
+  VS_FIXEDFILEINFO* fixed = NULL;
+  UINT length = 0;
+  if (!size || !GetFileVersionInfoW(path.c_str(), 0, size, &block[0]) ||
+      !VerQueryValueW(&block[0], L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+    return "";
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
 struct WindowSearch {
   DWORD process_id;
   HWND found;
@@ -264,6 +280,10 @@ int wmain(int argc, wchar_t** argv) {
   Check(status == 0, "Vantorel.exe /build ends with 0 (" + std::to_string(status) + ")");
   Check(!EntryWithPrefix(editor, L"QOR"), "the headless build removed its work folder");
   if (!Check(Exists(package), "the package " + Narrow(package) + " was written")) return 1;
+  const std::string version = FileVersion(editor + L"\\Installer.exe");
+  Check(version.size() > 2 && version.compare(version.size() - 2, 2, ".0") == 0 &&
+            FileVersion(package) == version,
+        "the package keeps the template's file version, its fourth part 0 (" + version + ")");
   Check(DamagedCopy(package, module, damaged),
         "the package ends with the module's length and bytes (damaged copy made)");
 
