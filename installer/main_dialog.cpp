@@ -1,12 +1,13 @@
 // The main dialog, 401: the banner and the facts of the installation;
 // "開始" runs the operation under the progress dialog and shows its
 // outcome, "中止" leaves without doing anything.
+#include "common/file.h"
 #include "common/message.h"
 #include "common/status.h"
 #include "common/window.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
-#include "package/package.h"
+#include "package/module_check.h"
 
 namespace {
 
@@ -55,24 +56,32 @@ void FontsDelete() {
   Fonts.company = Fonts.title = NULL;
 }
 
-// The module's file version, "%d.%d.%d.%d", into text of cap characters:
-// of the extracted module in install mode (read from its held bytes), of
-// the installed one in uninstall mode. kVersionUnknown when it has no
-// version information.
+// The module's file version, "%u.%u.%u.%u", into text of cap characters:
+// of the package's module in install mode (read from the held package),
+// of the installed one in uninstall mode, both by the PE walk. "不明" when
+// it has no version information (or, in uninstall mode, is not there).
 void ModuleVersionText(wchar_t* text, size_t cap) {
-  int a = 0, b = 0, c = 0, d = 0;
-  DWORD error = 0;
-  int st = ST_VER_NO_FILE;
+  ModuleVersion version = {false, 0, 0};
+  uint32_t ms = 0, ls = 0;
   if (Settings.uninstall_mode) {
     wchar_t installed[VT_PATH_CAP];
+    HANDLE file = NULL;
+    DWORD error = 0;
     if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
-                            Settings.file_name) >= 0)
-      st = read_version_parts(installed, &a, &b, &c, &d, &error);
-  } else if (Settings.module_held) {
-    st = read_version_parts_held(Settings.module_held, &a, &b, &c, &d, &error);
+                            Settings.file_name) >= 0 &&
+        FileOpen(installed, &file, GENERIC_READ,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                 &error) >= 0) {
+      version.known = file_version_read(FileSpan{file, 0, 0xFFFFFFFFu}, &ms, &ls);
+      CloseHandle(file);
+    }
+  } else if (Settings.package_held) {
+    FileSpan module = {Settings.package_held, Settings.payload_offset, Settings.payload_length};
+    version.known = file_version_read(module, &ms, &ls);
   }
-  if (st != ST_OK || TextFormat(text, cap, L"%d.%d.%d.%d", a, b, c, d) < 0)
-    TextCopy(text, cap, kVersionUnknown);
+  version.ms = ms;
+  version.ls = ls;
+  if (module_version_text(text, cap, version) < 0) TextCopy(text, cap, kVersionUnknown);
 }
 
 void FactsShow(HWND dialog) {
