@@ -33,10 +33,12 @@ bool PackageNamesValid() {
   return Settings.no_uninstall_registration || guid_is_braced(Settings.guid);
 }
 
-// The payload found in the held package and its checksum compared with
-// the document's; nothing is written anywhere. The package stays open,
-// shared with readers only, to the end of the run: the bytes installed
-// later are the bytes checked here. Returns 0, 23 or 24 with the read's
+// The payload found in the held package and, for a run that shows its
+// dialog, its checksum compared with the document's; nothing is written
+// anywhere. A silent run compares the checksum as it copies the module,
+// reading the payload once (the operation's status 24). The package stays
+// open, shared with readers only, to the end of the run: the bytes
+// installed are the bytes checked. Returns 0, 23 or 24 with the read's
 // status and error.
 int PayloadCheck(int* extract_status, DWORD* error) {
   uint32_t checksum = 0;
@@ -46,12 +48,18 @@ int PayloadCheck(int* extract_status, DWORD* error) {
     *error = ERROR_SHARING_VIOLATION;
     return RUN_EXTRACT_FAILED;
   }
+  Settings.payload_checked = !Settings.silent;
   *extract_status = payload_locate(Settings.package_held, Settings.image_length,
-                                   &Settings.payload_offset, &Settings.payload_length, &checksum,
-                                   error);
+                                   &Settings.payload_offset, &Settings.payload_length,
+                                   Settings.payload_checked ? &checksum : NULL, error);
   if (*extract_status < 0) {
     log_line(L"展開失敗: (%d, %u)", *extract_status, static_cast<unsigned>(*error));
     return RUN_EXTRACT_FAILED;
+  }
+  if (!Settings.payload_checked) {
+    log_line(L"展開: %u バイト (チェックサムはコピーと共に確かめます, 期待値 %08X)",
+             static_cast<unsigned>(Settings.payload_length), Settings.expected_checksum);
+    return RUN_OK;
   }
   log_line(L"展開: %u バイト (チェックサム %08X, 期待値 %08X)",
            static_cast<unsigned>(Settings.payload_length), checksum, Settings.expected_checksum);

@@ -30,47 +30,58 @@ FileSpan PackageModule() {
   return FileSpan{Settings.package_held, Settings.payload_offset, Settings.payload_length};
 }
 
+// What became of a copy of the module.
+enum StageResult {
+  STAGED,         // the new file holds exactly the checked bytes
+  STAGE_FAILED,   // it could not be made, written or read back
+  STAGE_DAMAGED   // the package's bytes differ from its checksum (status 24)
+};
+
 // Copies the module from the held package into the open file (new and
-// empty) and reads back what landed there. True when the file holds
-// exactly the checked bytes; otherwise false with the system's error
-// (ERROR_CRC when the bytes differ).
-bool ModuleCopyInto(HANDLE target, DWORD* error) {
+// empty), folding the bytes into the package checksum as they pass, and
+// reads back what landed there. Sets the system's error (ERROR_CRC when
+// bytes differ) unless STAGED.
+StageResult ModuleCopyInto(HANDLE target, DWORD* error) {
   HANDLE source = Settings.package_held;
   if (!source) {
     *error = ERROR_INVALID_HANDLE;
-    return false;
+    return STAGE_FAILED;
   }
   FileCopy copy = {Settings.payload_length, target, NULL, NULL, checksum_update, 0, 0};
   FileCopy landed = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
-  bool ok = FileSeek(source, Settings.payload_offset, error) == ST_OK &&
-            FileCopyRange(source, &copy, error) == ST_OK && FileSeek(target, 0, error) == ST_OK &&
-            FileCopyRange(target, &landed, error) == ST_OK;
-  if (ok && (copy.sum != Settings.expected_checksum || landed.sum != copy.sum ||
-             landed.passed != copy.passed)) {
+  if (FileSeek(source, Settings.payload_offset, error) != ST_OK ||
+      FileCopyRange(source, &copy, error) != ST_OK)
+    return STAGE_FAILED;
+  *error = ERROR_CRC;
+  if (copy.sum != Settings.expected_checksum) return STAGE_DAMAGED;
+  if (FileSeek(target, 0, error) != ST_OK || FileCopyRange(target, &landed, error) != ST_OK)
+    return STAGE_FAILED;
+  if (landed.sum != copy.sum || landed.passed != copy.passed) {
     *error = ERROR_CRC;
-    ok = false;
+    return STAGE_FAILED;
   }
-  return ok;
+  return STAGED;
 }
 
 // Makes a new file of a unique name in the system folder, beside the
 // target (so that it can take the target's place in one step), holding
-// the checked module. Returns true with its name in staged; false with the
-// system's error, the file removed again.
-bool ModuleStage(wchar_t* staged, DWORD* error) {
+// the checked module, its name in staged. A file that does not end STAGED
+// is removed again.
+StageResult ModuleStage(wchar_t* staged, DWORD* error) {
   if (!GetTempFileNameW(Settings.system_folder, L"Qor", 0, staged)) {
     *error = GetLastError();
-    return false;
+    return STAGE_FAILED;
   }
   // The name was made as an empty file, which nobody else can have
   // opened: it is opened again with sharing for readers only.
   HANDLE file = NULL;
-  bool ok = FileOpen(staged, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                     TRUNCATE_EXISTING, error) >= 0 &&
-            ModuleCopyInto(file, error);
+  StageResult result = STAGE_FAILED;
+  if (FileOpen(staged, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, TRUNCATE_EXISTING,
+               error) >= 0)
+    result = ModuleCopyInto(file, error);
   if (file) CloseHandle(file);
-  if (!ok) DeleteFileW(staged);
-  return ok;
+  if (result != STAGED) DeleteFileW(staged);
+  return result;
 }
 
 // Whether the module in place can be replaced now: opening it for deletion
@@ -154,15 +165,17 @@ void FailureFormat(wchar_t* failure, const wchar_t* format, DWORD error) {
 // beside it that takes its place in one step, or whose replacement waits
 // for the restart when the module in place is in use. Until that step the
 // module in place stays byte for byte as it was. Returns false (status 31,
-// failure message set) when the run ends here.
+// or 24 when the package's bytes are damaged; failure message set) when
+// the run ends here.
 bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
   DWORD error = 0;
   wchar_t staged[VT_PATH_CAP] = L"";
   bool in_use = existed && !ModuleReplaceable(target, &error);
+  StageResult result = STAGE_FAILED;
   bool done = false;
   if (in_use && !Settings.replace_at_restart) {
     log_line(L"コピー: %s は使用中 (%d)", target, static_cast<int>(error));
-  } else if (ModuleStage(staged, &error)) {
+  } else if ((result = ModuleStage(staged, &error)) == STAGED) {
     log_line(L"コピー: %s (チェックサム %08X, 読み戻し済み)", staged, Settings.expected_checksum);
     done = !in_use && FileReplace(staged, target, &error) == ST_OK;
     if (done) {
@@ -182,8 +195,13 @@ bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
     if (!done) DeleteFileW(staged);
   }
   if (done) return true;
-  log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
-  Settings.status = RUN_COPY_FAILED;
+  if (result == STAGE_DAMAGED) {
+    log_line(L"展開: チェックサムが期待値 %08X と異なります", Settings.expected_checksum);
+    Settings.status = RUN_INTEGRITY;
+  } else {
+    log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
+    Settings.status = RUN_COPY_FAILED;
+  }
   FailureFormat(failure, kCopyFailed, error);
   return false;
 }

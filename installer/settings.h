@@ -36,11 +36,13 @@ struct InstallerSettings {
   // and shared with readers only: nobody can change or replace it while the
   // run reads its payload and its image. NULL when it could not be opened so.
   HANDLE package_held;
-  // The module inside it, found and checked by the checks: the file offset
-  // and length of the payload. The module is copied from there straight
-  // into the system folder.
+  // The module inside it, found by the checks: the file offset and length
+  // of the payload, and whether its checksum was compared then (a silent
+  // run compares it as the module is copied). The module is copied from
+  // there straight into the system folder.
   DWORD payload_offset;
   DWORD payload_length;
+  bool payload_checked;
 
   wchar_t guid[SETTINGS_TEXT_CAP];
   wchar_t document_guid[SETTINGS_TEXT_CAP];  // InstallGUID of the document

@@ -25,11 +25,12 @@ int extract_payload_into(HANDLE package, DWORD image_length, HANDLE target, uint
                          DWORD* sysError);
 
 // Finds the payload at image_length of the open package without copying it:
-// its file offset and length, and the checksum of its bytes, read in one
-// pass. A length field of 0 takes all that follows it. A package that ends
-// inside the payload gives the bytes it holds (and their checksum, which
-// then tells); one that ends before the length field fails with
-// ST_SHORT_READ.
+// its file offset and length, and with checksum given, the checksum of its
+// bytes, read in one pass (without, they are not read: the length is the
+// announced one, bounded by what the file holds). A length field of 0 takes
+// all that follows it. A package that ends inside the payload gives the
+// bytes it holds (and their checksum, which then tells); one that ends
+// before the length field fails with ST_SHORT_READ.
 int payload_locate(HANDLE package, DWORD image_length, DWORD* offset, DWORD* length,
                    uint32_t* checksum, DWORD* sysError);
 
