@@ -8,6 +8,7 @@
 
 #include "installer/rules.h"
 #include "installer/settings.h"
+#include "package/module_check.h"
 
 // Start-up (startup.cpp, config.cpp, checks.cpp).
 
@@ -62,6 +63,13 @@ bool is_administrator();
 // thread of a silent run, which reports by itself; otherwise the body of
 // the worker thread, which posts command 1 or 2 to the progress dialog.
 void run_operation(bool direct);
+
+// The file version of the image in span (the module inside the held
+// package, or a whole file), read by the PE walk; unknown when it carries
+// none. module_version_at reads that of the file at path, opened for
+// reading beside anyone who holds it.
+ModuleVersion module_version_read(FileSpan span);
+ModuleVersion module_version_at(const wchar_t* path);
 
 // run_operation in its thread form, the start routine of the worker thread.
 unsigned __stdcall run_operation_thread(void* unused);

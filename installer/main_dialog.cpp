@@ -1,13 +1,11 @@
 // The main dialog, 401: the banner and the facts of the installation;
 // "開始" runs the operation under the progress dialog and shows its
 // outcome, "中止" leaves without doing anything.
-#include "common/file.h"
 #include "common/message.h"
 #include "common/status.h"
 #include "common/window.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
-#include "package/module_check.h"
 
 namespace {
 
@@ -62,25 +60,13 @@ void FontsDelete() {
 // it has no version information (or, in uninstall mode, is not there).
 void ModuleVersionText(wchar_t* text, size_t cap) {
   ModuleVersion version = {false, 0, 0};
-  uint32_t ms = 0, ls = 0;
-  if (Settings.uninstall_mode) {
-    wchar_t installed[VT_PATH_CAP];
-    HANDLE file = NULL;
-    DWORD error = 0;
-    if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
-                            Settings.file_name) >= 0 &&
-        FileOpen(installed, &file, GENERIC_READ,
-                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                 &error) >= 0) {
-      version.known = file_version_read(FileSpan{file, 0, 0xFFFFFFFFu}, &ms, &ls);
-      CloseHandle(file);
-    }
-  } else if (Settings.package_held) {
-    FileSpan module = {Settings.package_held, Settings.payload_offset, Settings.payload_length};
-    version.known = file_version_read(module, &ms, &ls);
-  }
-  version.ms = ms;
-  version.ls = ls;
+  wchar_t installed[VT_PATH_CAP];
+  if (!Settings.uninstall_mode)
+    version = module_version_read(
+        FileSpan{Settings.package_held, Settings.payload_offset, Settings.payload_length});
+  else if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
+                               Settings.file_name) >= 0)
+    version = module_version_at(installed);
   if (module_version_text(text, cap, version) < 0) TextCopy(text, cap, kVersionUnknown);
 }
 

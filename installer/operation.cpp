@@ -17,6 +17,9 @@ namespace {
 // How long the registration program may take before the run goes on.
 const DWORD kRegistrationWaitMs = 120000;
 
+// A module in place is read and tested without standing in anybody's way.
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
 const wchar_t kUninstallerFailed[] = L"アンインストーラの作成に失敗しました。(%d)";
 const wchar_t kDeleteFailed[] = L"指定ファイルの削除に失敗しました。(%d)";
@@ -89,60 +92,36 @@ StageResult ModuleStage(wchar_t* staged, DWORD* error) {
 // layer waits a little for a lock that goes away).
 bool ModuleReplaceable(const wchar_t* target, DWORD* error) {
   HANDLE file = NULL;
-  if (FileOpen(target, &file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-               OPEN_EXISTING, error) < 0)
+  if (FileOpen(target, &file, DELETE, kShareAll, OPEN_EXISTING, error) < 0)
     return false;
   CloseHandle(file);
   return true;
 }
 
-// Whether the module in place holds the package's bytes: its size first,
-// then its checksum, one read of the file.
-bool ModuleIdentical(const wchar_t* target) {
-  HANDLE file = NULL;
+// Whether the open module in place holds the package's bytes: its size
+// first, then its checksum, one read of the file.
+bool ModuleIdentical(HANDLE file) {
   DWORD error = 0, size = 0;
-  if (FileOpen(target, &file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-               OPEN_EXISTING, &error) < 0)
-    return false;
   FileCopy pass = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
-  bool same = FileSizeGet(file, &size, &error) == ST_OK && size == Settings.payload_length &&
-              FileCopyRange(file, &pass, &error) == ST_OK && pass.passed == size &&
-              pass.sum == Settings.expected_checksum;
-  CloseHandle(file);
-  return same;
-}
-
-// The file version of the module in place (read by the PE walk).
-ModuleVersion InPlaceVersion(const wchar_t* target) {
-  ModuleVersion version = {false, 0, 0};
-  HANDLE file = NULL;
-  DWORD error = 0;
-  if (FileOpen(target, &file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-               OPEN_EXISTING, &error) < 0)
-    return version;
-  uint32_t ms = 0, ls = 0;
-  version.known = file_version_read(FileSpan{file, 0, 0xFFFFFFFFu}, &ms, &ls);
-  version.ms = ms;
-  version.ls = ls;
-  CloseHandle(file);
-  return version;
-}
-
-// The file version of the package's module.
-ModuleVersion PackageVersion() {
-  uint32_t ms = 0, ls = 0;
-  ModuleVersion version = {false, 0, 0};
-  version.known = Settings.package_held && file_version_read(PackageModule(), &ms, &ls);
-  version.ms = ms;
-  version.ls = ls;
-  return version;
+  return FileSizeGet(file, &size, &error) == ST_OK && size == Settings.payload_length &&
+         FileCopyRange(file, &pass, &error) == ST_OK && pass.passed == size &&
+         pass.sum == Settings.expected_checksum;
 }
 
 // What the install does with the module in place, logged.
 ModulePlacement PlacementChoose(const wchar_t* target, bool existed) {
-  const bool identical = existed && ModuleIdentical(target);
-  const ModuleVersion in_place = existed && !identical ? InPlaceVersion(target) : ModuleVersion();
-  const ModuleVersion package = existed && !identical ? PackageVersion() : ModuleVersion();
+  bool identical = false;
+  ModuleVersion in_place = {false, 0, 0}, package = {false, 0, 0};
+  HANDLE file = NULL;
+  DWORD error = 0;
+  if (existed && FileOpen(target, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, &error) >= 0) {
+    identical = ModuleIdentical(file);
+    if (!identical) {
+      in_place = module_version_read(FileSpan{file, 0, 0xFFFFFFFFu});
+      package = module_version_read(PackageModule());
+    }
+    CloseHandle(file);
+  }
   ModulePlacement placement = module_placement(existed, identical, in_place, package);
   wchar_t have[32], bring[32];
   module_version_text(have, 32, in_place);
@@ -393,6 +372,22 @@ void run_operation(bool direct) {
     UninstallRun(target, failure);
   }
   OutcomeReport(direct, failure);
+}
+
+ModuleVersion module_version_read(FileSpan span) {
+  uint32_t ms = 0, ls = 0;
+  bool known = span.file && file_version_read(span, &ms, &ls);
+  return ModuleVersion{known, ms, ls};
+}
+
+ModuleVersion module_version_at(const wchar_t* path) {
+  ModuleVersion version = {false, 0, 0};
+  HANDLE file = NULL;
+  DWORD error = 0;
+  if (FileOpen(path, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, &error) < 0) return version;
+  version = module_version_read(FileSpan{file, 0, 0xFFFFFFFFu});
+  CloseHandle(file);
+  return version;
 }
 
 unsigned __stdcall run_operation_thread(void*) {

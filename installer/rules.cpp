@@ -276,7 +276,7 @@ const wchar_t* run_status_meaning(int status) {
     case RUN_NO_DOCUMENT: return L"設定情報がありません";
     case RUN_NO_BANNER: return L"画像がありません";
     case RUN_DOCUMENT_WRITE: return L"設定情報を書き出せません";
-    case RUN_BANNER_WRITE: return L"画像を書き出せません";
+    case RUN_BANNER_WRITE: return L"画像をメモリに置けません";
     case RUN_OS_REFUSED: return L"対象外のOSです";
     case RUN_NOT_ADMIN: return L"管理者権限がありません";
     case RUN_EXTRACT_FAILED: return L"モジュールを取り出せません";

@@ -13,7 +13,7 @@ enum RunStatus {
   RUN_NO_DOCUMENT = 11,        // "BINTYPE"/501 missing or empty
   RUN_NO_BANNER = 12,          // "BINTYPE"/492 missing or empty
   RUN_DOCUMENT_WRITE = 13,     // the document could not be written out
-  RUN_BANNER_WRITE = 14,       // the banner could not be written out
+  RUN_BANNER_WRITE = 14,       // the banner could not be taken into memory
   RUN_OS_REFUSED = 21,         // the OS mask does not allow this system
   RUN_NOT_ADMIN = 22,          // administrator rights required and missing
   RUN_EXTRACT_FAILED = 23,     // the payload could not be taken in

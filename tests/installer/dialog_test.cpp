@@ -14,6 +14,7 @@
 #include "common/status.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
+#include "tests/common/scratch.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -57,19 +58,6 @@ struct Pixels {
   }
 };
 
-// The bytes of a file.
-std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char block[65536];
-  DWORD got = 0;
-  while (ReadFile(file, block, sizeof block, &got, nullptr) && got) bytes.append(block, got);
-  CloseHandle(file);
-  return bytes;
-}
-
 class Banner : public ::testing::Test {
  protected:
   void SetUp() override { CoInitialize(nullptr); }
@@ -84,7 +72,7 @@ class Banner : public ::testing::Test {
 // puts it, two pixels in: upright, not mirrored top to bottom; drawn
 // into half the size it is scaled, not cut.
 TEST_F(Banner, PaintedUprightAndScaled) {
-  const std::string gif = FileBytes(Native(VT_BANNER_GIF));
+  const std::string gif = ReadBytes(Native(VT_BANNER_GIF));
   DWORD error = 0;
   ASSERT_EQ(load_banner(gif.data(), static_cast<DWORD>(gif.size()), &error), BANNER_LOADED);
   ASSERT_NE(Settings.banner, nullptr);
@@ -121,7 +109,7 @@ TEST_F(Banner, PaintedUprightAndScaled) {
 
 // Bytes that are no whole picture, and none at all, leave no banner.
 TEST_F(Banner, DamagedOrMissingBytesLeaveNoBanner) {
-  const std::string gif = FileBytes(Native(VT_BANNER_GIF));
+  const std::string gif = ReadBytes(Native(VT_BANNER_GIF));
   ASSERT_GT(gif.size(), 64u);
   const std::string cut("GIF89a\x10\x00", 8);
   const std::string damaged = gif.substr(0, 13) + std::string(gif.size() - 13, '\xFF');

@@ -39,25 +39,17 @@ inline long SharedCount(const std::wstring& path) {
 
 // Sets the value of path under SharedDLLs as it is given, of any type.
 inline void SharedValueSet(const std::wstring& path, DWORD type, const std::string& data) {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                      nullptr))
-    return;
-  RegSetValueExW(key, path.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                 static_cast<DWORD>(data.size()));
-  RegCloseKey(key);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSharedKey, path.c_str(), type, data.data(),
+                  static_cast<DWORD>(data.size()));
 }
 
 // The type and bytes of that value; type REG_NONE and no bytes when none.
 inline std::pair<DWORD, std::string> SharedValue(const std::wstring& path) {
   char data[64];
   DWORD size = sizeof data, type = REG_NONE;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_READ, &key)) return {REG_NONE, ""};
-  LONG result = RegQueryValueExW(key, path.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return {REG_NONE, ""};
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSharedKey, path.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
+                   data, &size))
+    return {REG_NONE, ""};
   return {type, std::string(data, size)};
 }
 
