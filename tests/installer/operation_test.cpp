@@ -169,4 +169,27 @@ TEST(OperationInstall, ACopyThatFailsHalfWayLeavesTheModuleInPlace) {
   std::printf("%s", text.c_str());
 }
 
+// A system folder that is not named in full (none at all, or one without
+// its drive) stops an uninstall before it touches anything, with 25 and
+// the log line that says why. (Wine always names its folders, so this is
+// shown in this process.)
+TEST(OperationChecks, AFolderNotNamedInFullStopsTheRun) {
+  Scratch other;
+  for (const wchar_t* folder : {L"", L"\\windows\\system32"}) {
+    Settings = InstallerSettings();
+    Settings.uninstall_mode = true;
+    wcscpy(Settings.system_folder, folder);
+    wcscpy(Settings.file_name, L"mod.ocx");
+    wcscpy(Settings.guid, Guid().c_str());
+    wcscpy(Settings.document_guid, Settings.guid);
+    log_open((other / L"run.log").c_str());
+    EXPECT_EQ(environment_checks(), RUN_NO_FOLDER) << folder;
+    log_close();
+  }
+  const std::string text = ReadBytes(other / L"run.log");
+  EXPECT_NE(text.find("検査: システムフォルダ \"\\windows\\system32\", Program Files \"-\": 不合格"),
+            std::string::npos)
+      << text;
+}
+
 }  // namespace
