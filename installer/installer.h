@@ -89,7 +89,8 @@ int write_uninstall_entry();
 
 // Copies the first image_length bytes of the held package to the
 // uninstaller program at path (created or truncated) and checks that the
-// file then holds exactly them. Returns 0, or a status of the file layer
+// file then holds exactly them. Returns 0; ST_OK_EXISTED when the file held
+// exactly them already and was left alone; or a status of the file layer
 // with the system's error (ERROR_CRC when the file holds other bytes).
 int copy_uninstaller(const wchar_t* path, DWORD* error);
 

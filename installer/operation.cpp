@@ -249,8 +249,12 @@ bool UninstallerRegister(wchar_t* failure) {
     // The uninstaller runs elevated later: users may read and run it, not
     // replace it.
     DirCreate(folder, &error, DIR_GRANT_USERS_READ);
-    made = copy_uninstaller(path, &error) == ST_OK;
-    log_line(L"ファイル: %s (%d)", path, static_cast<int>(error));
+    int st = copy_uninstaller(path, &error);
+    made = st >= 0;
+    if (st == ST_OK_EXISTED)
+      log_line(L"ファイル: %s は同一のため書き込みません", path);
+    else
+      log_line(L"ファイル: %s (%d)", path, static_cast<int>(error));
     if (!made) {
       DeleteFileW(path);
       RemoveDirectoryW(folder);
@@ -471,10 +475,18 @@ int copy_uninstaller(const wchar_t* path, DWORD* error) {
     *error = ERROR_INVALID_HANDLE;
     return ST_OPEN_FAILED;
   }
+  const DWORD length = static_cast<DWORD>(Settings.image_length);
+  // An uninstaller that an earlier run of this package left whole is not
+  // written again.
+  if (FileOpen(path, &program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error) >= 0) {
+    bool whole = UninstallerWhole(program, length, error);
+    CloseHandle(program);
+    *error = 0;
+    if (whole) return ST_OK_EXISTED;
+  }
   int st = FileOpen(path, &program, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                     CREATE_ALWAYS, error);
   if (st < 0) return st;
-  const DWORD length = static_cast<DWORD>(Settings.image_length);
   FileCopy copy = {length, program, NULL, NULL, NULL, 0, 0};
   st = FileSeek(package, 0, error);
   if (st == ST_OK) st = FileCopyRange(package, &copy, error);
