@@ -102,8 +102,8 @@ SharedCount shared_count_read(const wchar_t* path) {
     RegCloseKey(key);
   }
   const bool missing = result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND;
-  if (result == ERROR_MORE_DATA) size = sizeof data + 1;
-  // A value that is there but cannot be read is of a form not known here.
+  // A value that is there but cannot be read (too long for a count, or
+  // refused) is of a form not known here.
   SharedCount count = shared_count_classify(!missing, result == ERROR_SUCCESS ? type : REG_NONE,
                                             size, data[0]);
   if (count.kind == SHARED_UNKNOWN_FORM)
