@@ -19,19 +19,20 @@ const DWORD kFolderFlagsCleared = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 
 bool PathLengthAccepted(size_t length) { return length >= 1 && length <= VT_PATH_MAX; }
 
-HANDLE CreateFileT(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
-  return FileSys.CreateFileW(path, access, share, NULL, disposition, kOpenFlags, NULL);
+HANDLE CreateFileT(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                   DWORD flags) {
+  return FileSys.CreateFileW(path, access, share, NULL, disposition, flags, NULL);
 }
 
-HANDLE CreateFileT(const char* path, DWORD access, DWORD share, DWORD disposition) {
-  return FileSys.CreateFileA(path, access, share, NULL, disposition, kOpenFlags, NULL);
+HANDLE CreateFileT(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  return FileSys.CreateFileA(path, access, share, NULL, disposition, flags, NULL);
 }
 
 // The open of FileOpen and FileOpenA: checks the length, then makes up to
 // kOpenAttempts attempts while the file is held by someone else.
 template <typename C>
 int OpenWithRetry(const C* path, HANDLE* handle, DWORD access, DWORD share,
-                  DWORD disposition, DWORD* sysError) {
+                  DWORD disposition, DWORD* sysError, DWORD flags = kOpenFlags) {
   *handle = NULL;
   if (!path || !PathLengthAccepted(TextLengthMax(path, VT_PATH_MAX + 1))) {
     *sysError = 0;
@@ -39,7 +40,7 @@ int OpenWithRetry(const C* path, HANDLE* handle, DWORD access, DWORD share,
   }
   int status = ST_OPEN_FAILED;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    HANDLE opened = CreateFileT(path, access, share, disposition);
+    HANDLE opened = CreateFileT(path, access, share, disposition, flags);
     DWORD error = GetLastError();
     *sysError = error;
     if (opened != INVALID_HANDLE_VALUE) {
@@ -173,6 +174,28 @@ wchar_t SharedTempFolder[VT_PATH_CAP];
 int FileOpen(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
              DWORD disposition, DWORD* sysError) {
   return OpenWithRetry(path, handle, access, share, disposition, sysError);
+}
+
+int FileOpenOwn(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
+                DWORD disposition, DWORD* sysError) {
+  int status = OpenWithRetry(path, handle, access, share, disposition, sysError,
+                             kOpenFlags | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (status < 0) return status;
+  BY_HANDLE_FILE_INFORMATION info;
+  DWORD refused = 0;
+  if (GetFileType(*handle) != FILE_TYPE_DISK)
+    refused = ERROR_BAD_FILE_TYPE;
+  else if (!GetFileInformationByHandle(*handle, &info))
+    refused = GetLastError() ? GetLastError() : ERROR_INVALID_HANDLE;
+  else if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+    refused = ERROR_REPARSE_TAG_MISMATCH;
+  else if (info.nNumberOfLinks != 1)
+    refused = ERROR_TOO_MANY_LINKS;
+  if (!refused) return status;
+  FileClose(*handle);
+  *handle = NULL;
+  *sysError = refused;
+  return ST_REFUSED;
 }
 
 int FileOpenA(const char* path, HANDLE* handle, DWORD access, DWORD share,

@@ -34,6 +34,16 @@ const DWORD TREE_EXTENSIONS = 0x80000000u;
 int FileOpen(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
              DWORD disposition, DWORD* sysError);
 
+// FileOpen for a file that must be a disk file of its own, never reached
+// through another name: a link or other reparse point at path is opened as
+// itself, not followed, and refused (ERROR_REPARSE_TAG_MISMATCH), and so
+// are anything but a disk file (a device or a pipe: ERROR_BAD_FILE_TYPE)
+// and a file with more than one name (a hard link, whose other name may lie
+// anywhere: ERROR_TOO_MANY_LINKS); each gives ST_REFUSED, and what was
+// opened is closed untouched.
+int FileOpenOwn(const wchar_t* path, HANDLE* handle, DWORD access, DWORD share,
+                DWORD disposition, DWORD* sysError);
+
 // FileOpen for a path in the ANSI code page (1 to 259 bytes).
 int FileOpenA(const char* path, HANDLE* handle, DWORD access, DWORD share,
               DWORD disposition, DWORD* sysError);

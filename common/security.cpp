@@ -8,10 +8,10 @@
 #include "common/security_groups.h"
 #include "common/status.h"
 
-const wchar_t* SecurityGroupNames[SECURITY_GROUP_COUNT] = {
-    L"Administrators", L"SYSTEM", L"Authenticated Users"};
-const char* SecurityGroupNamesA[SECURITY_GROUP_COUNT] = {
-    "Administrators", "SYSTEM", "Authenticated Users"};
+SecurityGroupSid SecurityGroups[SECURITY_GROUP_COUNT] = {
+    {2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},  // Administrators
+    {1, {SECURITY_LOCAL_SYSTEM_RID, 0}},                          // SYSTEM
+    {1, {SECURITY_AUTHENTICATED_USER_RID, 0}}};                   // Authenticated Users
 
 namespace {
 
@@ -104,12 +104,30 @@ int TokenUserSid(PSID* sid) {
   return *sid != NULL;
 }
 
+// The well-known SID of a group on the process heap, made rather than
+// looked up by a name that differs from system to system. Returns 0 when
+// it cannot be made.
+int WellKnownSid(int group, PSID* sid) {
+  *sid = NULL;
+  const SecurityGroupSid& g = SecurityGroups[group];
+  if (g.count < 1 || g.count > 2) return 0;
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  DWORD size = GetSidLengthRequired(g.count);
+  PSID made = HeapGet(size);
+  if (!made || !InitializeSid(made, &nt, g.count)) {
+    HeapPut(made);
+    return 0;
+  }
+  for (BYTE i = 0; i < g.count; ++i) *GetSidSubAuthority(made, i) = g.rids[i];
+  *sid = made;
+  return 1;
+}
+
 // The SID of a group, or for the private grant, the process's user in the
 // place of Authenticated Users.
-template <typename C>
-int GroupSid(int group, SecurityGrant grant, const C* const* names, PSID* sid) {
+int GroupSid(int group, SecurityGrant grant, PSID* sid) {
   if (group == SECURITY_GROUP_USERS && grant == SECURITY_GRANT_PRIVATE) return TokenUserSid(sid);
-  return SidResolve(names[group], sid);
+  return WellKnownSid(group, sid);
 }
 
 // What a group may do in a folder or key.
@@ -154,15 +172,13 @@ bool ListBuild(SecurityBlock* block, const DWORD* access) {
 
 // The attributes to hand out, or NULL where the system keeps no access
 // lists.
-template <typename C>
-SECURITY_ATTRIBUTES* BlockBuild(SecurityBlock* block, SecurityGrant grant,
-                                const C* const* names) {
+SECURITY_ATTRIBUTES* BlockBuild(SecurityBlock* block, SecurityGrant grant) {
   if (OsProtectionOf(OsCode) == OS_PROTECT_NONE) return NULL;
   DWORD access[SECURITY_GROUP_COUNT];
   block->count = 0;
   for (int group = 0; group < SECURITY_GROUP_COUNT; ++group) {
     PSID sid;
-    if (!GroupSid(group, grant, names, &sid)) {
+    if (!GroupSid(group, grant, &sid)) {
       // Without its own user a private folder would shut that user out.
       if (grant == SECURITY_GRANT_PRIVATE) break;
       continue;  // left out of the list
@@ -188,13 +204,13 @@ SECURITY_ATTRIBUTES* BlockBuild(SecurityBlock* block, SecurityGrant grant,
 
 int SecurityBlockBuild(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                        SecurityGrant grant) {
-  *attributes = BlockBuild(block, grant, SecurityGroupNames);
+  *attributes = BlockBuild(block, grant);
   return 1;
 }
 
 int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                         SecurityGrant grant) {
-  *attributes = BlockBuild(block, grant, SecurityGroupNamesA);
+  *attributes = BlockBuild(block, grant);
   return 1;
 }
 
@@ -233,22 +249,28 @@ int GrantObjectAccess(HANDLE object) {
     SetLastError(error);
     return ST_ACL_QUERY;
   }
-  // Full access for each group, by name, for the object itself only.
+  // Full access for each group, by its well-known SID, for the object
+  // itself only.
   EXPLICIT_ACCESS_W grants[SECURITY_GROUP_COUNT] = {};
+  PSID sids[SECURITY_GROUP_COUNT] = {};
+  bool made = true;
   for (int group = 0; group < SECURITY_GROUP_COUNT; ++group) {
     EXPLICIT_ACCESS_W& grant = grants[group];
+    made = WellKnownSid(group, &sids[group]) && made;
     grant.grfAccessPermissions = kObjectAllAccess;
     grant.grfAccessMode = GRANT_ACCESS;
     grant.grfInheritance = NO_INHERITANCE;
     grant.Trustee.pMultipleTrustee = NULL;
     grant.Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
-    grant.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     grant.Trustee.TrusteeType = TRUSTEE_IS_GROUP;
-    grant.Trustee.ptstrName = const_cast<LPWSTR>(SecurityGroupNames[group]);
+    grant.Trustee.ptstrName = static_cast<LPWSTR>(sids[group]);
   }
   PACL merged = NULL;
   int status = ST_OK;
-  error = SetEntriesInAclW(SECURITY_GROUP_COUNT, grants, current, &merged);
+  error = made ? SetEntriesInAclW(SECURITY_GROUP_COUNT, grants, current, &merged)
+               : static_cast<DWORD>(ERROR_NONE_MAPPED);
+  for (PSID sid : sids) HeapPut(sid);
   if (error != ERROR_SUCCESS) {
     status = ST_ACL_MERGE;
   } else {

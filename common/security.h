@@ -1,6 +1,7 @@
 // Access control for the folders, registry keys and kernel objects that the
 // programs create: "Administrators", "SYSTEM" and "Authenticated Users", in
-// that order.
+// that order, each by its well-known SID, whatever it is called on the
+// system (common/security_groups.h).
 //
 // A SecurityBlock is built just before a create call, handed to it as its
 // SECURITY_ATTRIBUTES and freed right after. It never carries a NULL access
@@ -32,8 +33,8 @@ struct SecurityBlock {
 // attributes: with the three groups' access list where the OS code gets
 // one (OsProtectionOf), with the default security of the parent and the
 // process token where no group resolves or the list cannot be made there,
-// and NULL on the Windows 9x family. Always returns 1. The narrow form
-// looks the groups up by their ANSI names.
+// and NULL on the Windows 9x family. Always returns 1. The narrow form,
+// which once looked the groups up by their ANSI names, builds the same.
 int SecurityBlockBuild(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
                        SecurityGrant grant = SECURITY_GRANT_FULL);
 int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
@@ -42,8 +43,9 @@ int SecurityBlockBuildA(SECURITY_ATTRIBUTES** attributes, SecurityBlock* block,
 // Frees what the build allocated; does nothing where no list was built.
 void SecurityBlockFree(SecurityBlock* block);
 
-// Resolves a group name on the local system into a SID on the process heap.
-// Returns non-zero on success; on failure the SID pointer is NULL.
+// Resolves an account name on the local system into a SID on the process
+// heap (the builds no longer look groups up by name). Returns non-zero on
+// success; on failure the SID pointer is NULL.
 int SidLookup(const wchar_t* name, PSID* sid);
 int SidLookupA(const char* name, PSID* sid);
 

@@ -1,17 +1,35 @@
-// The banner of the main dialog: the picture loaded from the banner file
-// that start-up wrote, and its painting; and the colours of the texts that
+// The banner of the main dialog: the picture loaded from the package's
+// bytes in memory, and its painting; and the colours of the texts that
 // the dialogs draw over a background of their own.
 #include "installer/installer.h"
 #include "installer/resource.h"
 
-int load_banner(const wchar_t* path) {
+int load_banner(const void* bytes, DWORD size, DWORD* error) {
   Settings.banner = NULL;
+  if (!bytes || !size) return BANNER_NONE;
+  // A stream over a copy of the bytes, which it frees when released.
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+  void* copy = memory ? GlobalLock(memory) : NULL;
+  if (!copy) {
+    *error = GetLastError();
+    if (memory) GlobalFree(memory);
+    return BANNER_NO_MEMORY;
+  }
+  CopyMemory(copy, bytes, size);
+  GlobalUnlock(memory);
+  IStream* stream = NULL;
+  HRESULT made = CreateStreamOnHGlobal(memory, TRUE, &stream);
+  if (FAILED(made) || !stream) {
+    *error = static_cast<DWORD>(made);
+    GlobalFree(memory);
+    return BANNER_NO_MEMORY;
+  }
   void* picture = NULL;
-  // No outer object, reserved 0, colour 0; the picture interface itself.
-  if (FAILED(OleLoadPicturePath(const_cast<LPOLESTR>(path), NULL, 0, 0, IID_IPicture,
-                                &picture)) ||
-      !picture)
-    return BANNER_NONE;
+  // The whole stream, kept open by the picture no longer than the load;
+  // the picture interface itself.
+  HRESULT loaded = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture, &picture);
+  stream->Release();
+  if (FAILED(loaded) || !picture) return BANNER_NONE;
   Settings.banner = static_cast<IPicture*>(picture);
   return BANNER_LOADED;
 }

@@ -33,10 +33,13 @@ bool PackageNamesValid() {
   return Settings.no_uninstall_registration || guid_is_braced(Settings.guid);
 }
 
-// The payload extracted from the held package to the temporary module,
-// which stays open, shared with readers only, from its creation to the end
-// of the run: the bytes installed are the bytes checked here. Returns 0, 23
-// or 24 with the extraction's status and error.
+// The payload found in the held package and, for a run that shows its
+// dialog, its checksum compared with the document's; nothing is written
+// anywhere. A silent run compares the checksum as it copies the module,
+// reading the payload once (the operation's status 24). The package stays
+// open, shared with readers only, to the end of the run: the bytes
+// installed are the bytes checked. Returns 0, 23 or 24 with the read's
+// status and error.
 int PayloadCheck(int* extract_status, DWORD* error) {
   uint32_t checksum = 0;
   *error = 0;
@@ -45,23 +48,35 @@ int PayloadCheck(int* extract_status, DWORD* error) {
     *error = ERROR_SHARING_VIOLATION;
     return RUN_EXTRACT_FAILED;
   }
-  HANDLE module = NULL;
-  *extract_status = temp_file_create(Settings.module_temp_path, &module,
-                                     GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, error);
-  if (*extract_status >= 0)
-    *extract_status = extract_payload_into(Settings.package_held, Settings.image_length, module,
-                                           &checksum, error);
+  Settings.payload_checked = !Settings.silent;
+  *extract_status = payload_locate(Settings.package_held, Settings.image_length,
+                                   &Settings.payload_offset, &Settings.payload_length,
+                                   Settings.payload_checked ? &checksum : NULL, error);
   if (*extract_status < 0) {
-    if (module) CloseHandle(module);
-    log_line(L"展開失敗: %s (%d, %u)", Settings.module_temp_path, *extract_status,
-             static_cast<unsigned>(*error));
+    log_line(L"展開失敗: (%d, %u)", *extract_status, static_cast<unsigned>(*error));
     return RUN_EXTRACT_FAILED;
   }
-  Settings.module_held = module;
-  log_line(L"展開: %s (チェックサム %08X, 期待値 %08X)", Settings.module_temp_path, checksum,
-           Settings.expected_checksum);
+  if (!Settings.payload_checked) {
+    log_line(L"展開: %u バイト (チェックサムはコピーと共に確かめます, 期待値 %08X)",
+             static_cast<unsigned>(Settings.payload_length), Settings.expected_checksum);
+    return RUN_OK;
+  }
+  log_line(L"展開: %u バイト (チェックサム %08X, 期待値 %08X)",
+           static_cast<unsigned>(Settings.payload_length), checksum, Settings.expected_checksum);
   if (checksum != Settings.expected_checksum) return RUN_INTEGRITY;
   return RUN_OK;
+}
+
+// Whether the folders the run works in are named in full: the system
+// folder always, the Program Files folder when an uninstaller is made.
+// Returns 0 or 25.
+int FoldersCheck(bool uninstaller) {
+  if (uninstaller) program_files_find();
+  bool known = folder_is_absolute(Settings.system_folder) &&
+               (!uninstaller || folder_is_absolute(Settings.program_files_folder));
+  log_line(L"検査: システムフォルダ \"%s\", Program Files \"%s\": %s", Settings.system_folder,
+           uninstaller ? Settings.program_files_folder : L"-", kPassed[known]);
+  return known ? RUN_OK : RUN_NO_FOLDER;
 }
 
 int ChecksRun(int* extract_status, DWORD* error) {
@@ -78,6 +93,8 @@ int ChecksRun(int* extract_status, DWORD* error) {
   bool names = PackageNamesValid();
   log_line(L"検査: 名前 %s, %s: %s", Settings.file_name, Settings.guid, kPassed[names]);
   if (!names) return RUN_INTEGRITY;
+  int folders = FoldersCheck(!Settings.no_uninstall_registration);
+  if (folders != RUN_OK) return folders;
   return PayloadCheck(extract_status, error);
 }
 
@@ -90,7 +107,7 @@ int environment_checks() {
     int result = uninstall_check(Settings.guid, Settings.document_guid, Settings.file_name);
     log_line(L"検査: GUID %s, 名前 %s: %s", Settings.guid, Settings.file_name,
              kPassed[result == RUN_OK]);
-    return result;
+    return result == RUN_OK ? FoldersCheck(false) : result;
   }
 
   int extract_status = 0;

@@ -8,6 +8,7 @@
 
 #include "installer/rules.h"
 #include "installer/settings.h"
+#include "package/module_check.h"
 
 // Start-up (startup.cpp, config.cpp, checks.cpp).
 
@@ -23,8 +24,8 @@ int temp_file_create(const wchar_t* path, HANDLE* file, DWORD access, DWORD shar
                      DWORD* error);
 
 // Finds the Program Files folder into Settings.program_files_folder, once:
-// the shell's location, or the registry's when the shell has none. Left
-// empty when neither knows it.
+// the registry's value that the shell reads, or the environment's, or the
+// shell's location when neither has it. Left empty when none knows it.
 void program_files_find();
 
 // The groups of keys the configuration document is read in.
@@ -63,6 +64,13 @@ bool is_administrator();
 // the worker thread, which posts command 1 or 2 to the progress dialog.
 void run_operation(bool direct);
 
+// The file version of the image in span (the module inside the held
+// package, or a whole file), read by the PE walk; unknown when it carries
+// none. module_version_at reads that of the file at path, opened for
+// reading beside anyone who holds it.
+ModuleVersion module_version_read(FileSpan span);
+ModuleVersion module_version_at(const wchar_t* path);
+
 // run_operation in its thread form, the start routine of the worker thread.
 unsigned __stdcall run_operation_thread(void* unused);
 
@@ -81,7 +89,8 @@ int write_uninstall_entry();
 
 // Copies the first image_length bytes of the held package to the
 // uninstaller program at path (created or truncated) and checks that the
-// file then holds exactly them. Returns 0, or a status of the file layer
+// file then holds exactly them. Returns 0; ST_OK_EXISTED when the file held
+// exactly them already and was left alone; or a status of the file layer
 // with the system's error (ERROR_CRC when the file holds other bytes).
 int copy_uninstaller(const wchar_t* path, DWORD* error);
 
@@ -100,16 +109,17 @@ void set_registry_values(const wchar_t* key_path, const RegistryRow* rows, int c
 // Whether key_path exists.
 bool registry_key_exists(const wchar_t* key_path);
 
-// The shared-module count of the module at path (0 when there is none),
-// and its update: a count of 0 deletes the value. Logged.
-unsigned long shared_count_read(const wchar_t* path);
+// The shared-module count of the module at path (a value of unknown form
+// is logged), and its update: a count of 0 deletes the value. Logged.
+SharedCount shared_count_read(const wchar_t* path);
 void shared_count_write(const wchar_t* path, unsigned long count);
 
 // Deletes key_path with its subkeys. Failures are not reported.
 void delete_registry_key(const wchar_t* key_path);
 
-// Reads a REG_SZ value of key_path (64-bit view) into buffer of capacity
-// bytes, always terminated. REGISTRY_VALUE_READ, or REGISTRY_VALUE_FAILED
+// Reads a REG_SZ or REG_EXPAND_SZ value (not expanded) of key_path, in
+// the process's own view of the registry, into buffer of capacity bytes,
+// always terminated. REGISTRY_VALUE_READ, or REGISTRY_VALUE_FAILED
 // with the registry error as the thread's last error.
 enum { REGISTRY_VALUE_FAILED = 0, REGISTRY_VALUE_READ = 1 };
 int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
@@ -142,11 +152,13 @@ void popup_set_lines(const wchar_t* line1, const wchar_t* line2);
 
 // The banner picture (banner.cpp).
 
-// Loads the picture file at path into Settings.banner. Returns
-// BANNER_LOADED, or BANNER_NONE when it was not loaded (Settings.banner then
-// stays empty).
-enum { BANNER_LOADED = 0, BANNER_NONE = 2 };
-int load_banner(const wchar_t* path);
+// Loads the picture from size bytes in memory into Settings.banner.
+// Returns BANNER_LOADED; BANNER_NONE when the bytes are no picture the
+// system can load; BANNER_NO_MEMORY (with the system's error) when no
+// stream over the bytes could be made. Settings.banner stays empty unless
+// loaded.
+enum { BANNER_LOADED = 0, BANNER_NONE = 2, BANNER_NO_MEMORY = 3 };
+int load_banner(const void* bytes, DWORD size, DWORD* error);
 
 // Draws Settings.banner, when there is one, upright and scaled into the
 // rectangle of width and height at (2, 0) of dc.

@@ -6,7 +6,6 @@
 #include "common/window.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
-#include "package/package.h"
 
 namespace {
 
@@ -55,24 +54,20 @@ void FontsDelete() {
   Fonts.company = Fonts.title = NULL;
 }
 
-// The module's file version, "%d.%d.%d.%d", into text of cap characters:
-// of the extracted module in install mode (read from its held bytes), of
-// the installed one in uninstall mode. kVersionUnknown when it has no
-// version information.
+// The module's file version, "%u.%u.%u.%u", into text of cap characters:
+// of the package's module in install mode (read from the held package),
+// of the installed one in uninstall mode, both by the PE walk. "不明" when
+// it has no version information (or, in uninstall mode, is not there).
 void ModuleVersionText(wchar_t* text, size_t cap) {
-  int a = 0, b = 0, c = 0, d = 0;
-  DWORD error = 0;
-  int st = ST_VER_NO_FILE;
-  if (Settings.uninstall_mode) {
-    wchar_t installed[VT_PATH_CAP];
-    if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
-                            Settings.file_name) >= 0)
-      st = read_version_parts(installed, &a, &b, &c, &d, &error);
-  } else if (Settings.module_held) {
-    st = read_version_parts_held(Settings.module_held, &a, &b, &c, &d, &error);
-  }
-  if (st != ST_OK || TextFormat(text, cap, L"%d.%d.%d.%d", a, b, c, d) < 0)
-    TextCopy(text, cap, kVersionUnknown);
+  ModuleVersion version = {false, 0, 0};
+  wchar_t installed[VT_PATH_CAP];
+  if (!Settings.uninstall_mode)
+    version = module_version_read(
+        FileSpan{Settings.package_held, Settings.payload_offset, Settings.payload_length});
+  else if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
+                               Settings.file_name) >= 0)
+    version = module_version_at(installed);
+  if (module_version_text(text, cap, version) < 0) TextCopy(text, cap, kVersionUnknown);
 }
 
 void FactsShow(HWND dialog) {

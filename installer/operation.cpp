@@ -8,6 +8,7 @@
 #include "installer/installer.h"
 #include "installer/resource.h"
 #include "package/config_keys.h"
+#include "package/module_check.h"
 #include "package/package.h"
 #include "package/pe_image.h"
 
@@ -15,6 +16,9 @@ namespace {
 
 // How long the registration program may take before the run goes on.
 const DWORD kRegistrationWaitMs = 120000;
+
+// A module in place is read and tested without standing in anybody's way.
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
 const wchar_t kUninstallerFailed[] = L"アンインストーラの作成に失敗しました。(%d)";
@@ -24,50 +28,111 @@ const wchar_t kRestartLine1[] = L"処理を完了する為にはPCの再起動�
 const wchar_t kRestartAsk[] = L"PCのリブートを実行しますか？。";
 const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
 
-// Copies the held module into the file at path (created or truncated) and
-// checks both what was read and what now stands in the file against the
-// package checksum. Returns true when the file holds exactly the checked
-// bytes; otherwise false with the system's error (ERROR_CRC when the bytes
-// differ), and a file that was opened is deleted again.
-bool ModuleCopyTo(const wchar_t* path, DWORD* error) {
-  HANDLE source = Settings.module_held;
-  if (!source) {
-    *error = ERROR_INVALID_HANDLE;
-    return false;
-  }
-  HANDLE target = NULL;
-  if (FileOpen(path, &target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
-               error) < 0)
-    return false;
-  FileCopy copy = {FILE_COPY_TO_END, target, NULL, NULL, checksum_update, 0, 0};
-  FileCopy landed = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
-  bool ok = FileSeek(source, 0, error) == ST_OK && FileCopyRange(source, &copy, error) == ST_OK &&
-            FileSeek(target, 0, error) == ST_OK && FileCopyRange(target, &landed, error) == ST_OK;
-  if (ok && (copy.sum != Settings.expected_checksum || landed.sum != copy.sum)) {
-    *error = ERROR_CRC;
-    ok = false;
-  }
-  CloseHandle(target);
-  if (!ok) DeleteFileW(path);
-  return ok;
+// The module inside the held package, read as an image of its own.
+FileSpan PackageModule() {
+  return FileSpan{Settings.package_held, Settings.payload_offset, Settings.payload_length};
 }
 
-// Schedules the replacement of the module for the next restart from a
-// verified copy under a unique name in the system folder, where no user
-// program can swap it. Returns true when the replacement was recorded.
-bool ReplacementSchedule(const wchar_t* target, DWORD* error) {
-  wchar_t staged[VT_PATH_CAP];
+// What became of a copy of the module.
+enum StageResult {
+  STAGED,         // the new file holds exactly the checked bytes
+  STAGE_FAILED,   // it could not be made, written or read back
+  STAGE_DAMAGED   // the package's bytes differ from its checksum (status 24)
+};
+
+// Copies the module from the held package into the open file (new and
+// empty), folding the bytes into the package checksum as they pass, and
+// reads back what landed there. Sets the system's error (ERROR_CRC when
+// bytes differ) unless STAGED.
+StageResult ModuleCopyInto(HANDLE target, DWORD* error) {
+  HANDLE source = Settings.package_held;
+  if (!source) {
+    *error = ERROR_INVALID_HANDLE;
+    return STAGE_FAILED;
+  }
+  FileCopy copy = {Settings.payload_length, target, NULL, NULL, checksum_update, 0, 0};
+  FileCopy landed = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
+  if (FileSeek(source, Settings.payload_offset, error) != ST_OK ||
+      FileCopyRange(source, &copy, error) != ST_OK)
+    return STAGE_FAILED;
+  *error = ERROR_CRC;
+  if (copy.sum != Settings.expected_checksum) return STAGE_DAMAGED;
+  if (FileSeek(target, 0, error) != ST_OK || FileCopyRange(target, &landed, error) != ST_OK)
+    return STAGE_FAILED;
+  if (landed.sum != copy.sum || landed.passed != copy.passed) {
+    *error = ERROR_CRC;
+    return STAGE_FAILED;
+  }
+  return STAGED;
+}
+
+// Makes a new file of a unique name in the system folder, beside the
+// target (so that it can take the target's place in one step), holding
+// the checked module, its name in staged. A file that does not end STAGED
+// is removed again.
+StageResult ModuleStage(wchar_t* staged, DWORD* error) {
   if (!GetTempFileNameW(Settings.system_folder, L"Qor", 0, staged)) {
     *error = GetLastError();
-    return false;
+    return STAGE_FAILED;
   }
-  if (!ModuleCopyTo(staged, error)) return false;
-  if (!MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    *error = GetLastError();
-    DeleteFileW(staged);
+  // The name was made as an empty file, which nobody else can have
+  // opened: it is opened again with sharing for readers only.
+  HANDLE file = NULL;
+  StageResult result = STAGE_FAILED;
+  if (FileOpen(staged, &file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, TRUNCATE_EXISTING,
+               error) >= 0)
+    result = ModuleCopyInto(file, error);
+  if (file) CloseHandle(file);
+  if (result != STAGED) DeleteFileW(staged);
+  return result;
+}
+
+// Whether the module in place can be replaced now: opening it for deletion
+// fails while another program holds it without sharing that (the file
+// layer waits a little for a lock that goes away).
+bool ModuleReplaceable(const wchar_t* target, DWORD* error) {
+  HANDLE file = NULL;
+  if (FileOpen(target, &file, DELETE, kShareAll, OPEN_EXISTING, error) < 0)
     return false;
-  }
+  CloseHandle(file);
   return true;
+}
+
+// Whether the open module in place holds the package's bytes: its size
+// first, then its checksum, one read of the file.
+bool ModuleIdentical(HANDLE file) {
+  DWORD error = 0, size = 0;
+  FileCopy pass = {FILE_COPY_TO_END, NULL, NULL, NULL, checksum_update, 0, 0};
+  return FileSizeGet(file, &size, &error) == ST_OK && size == Settings.payload_length &&
+         FileCopyRange(file, &pass, &error) == ST_OK && pass.passed == size &&
+         pass.sum == Settings.expected_checksum;
+}
+
+// What the install does with the module in place, logged.
+ModulePlacement PlacementChoose(const wchar_t* target, bool existed) {
+  bool identical = false;
+  ModuleVersion in_place = {false, 0, 0}, package = {false, 0, 0};
+  HANDLE file = NULL;
+  DWORD error = 0;
+  if (existed && FileOpen(target, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, &error) >= 0) {
+    identical = ModuleIdentical(file);
+    if (!identical) {
+      in_place = module_version_read(FileSpan{file, 0, 0xFFFFFFFFu});
+      package = module_version_read(PackageModule());
+    }
+    CloseHandle(file);
+  }
+  ModulePlacement placement = module_placement(existed, identical, in_place, package);
+  wchar_t have[32], bring[32];
+  module_version_text(have, 32, in_place);
+  module_version_text(bring, 32, package);
+  if (placement == PLACE_KEEP_IDENTICAL)
+    log_line(L"コピー: %s は同一のため書き込みません", target);
+  else if (placement == PLACE_KEEP_NEWER)
+    log_line(L"コピー: %s は新しい版 %s のため残します (パッケージ %s)", target, have, bring);
+  else if (existed)
+    log_line(L"コピー: %s の版 %s をパッケージの版 %s で置き換えます", target, have, bring);
+  return placement;
 }
 
 // The failure message of the operation with the system's error.
@@ -75,27 +140,47 @@ void FailureFormat(wchar_t* failure, const wchar_t* format, DWORD error) {
   TextFormat(failure, VT_PATH_CAP, format, static_cast<int>(error));
 }
 
-// Install mode: the module in place, or its replacement scheduled. Returns
-// false (status 31, failure message set) when the run ends here.
-bool ModuleInstall(const wchar_t* target, wchar_t* failure) {
+// Install mode: the module in place, from a checked copy under a new name
+// beside it that takes its place in one step, or whose replacement waits
+// for the restart when the module in place is in use. Until that step the
+// module in place stays byte for byte as it was. Returns false (status 31,
+// or 24 when the package's bytes are damaged; failure message set) when
+// the run ends here.
+bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
   DWORD error = 0;
-  switch (copy_outcome(ModuleCopyTo(target, &error), Settings.replace_at_restart)) {
-    case COPY_DONE:
-      log_line(L"コピー: %s (チェックサム %08X)", target, Settings.expected_checksum);
-      return true;
-    case COPY_AT_RESTART:
+  wchar_t staged[VT_PATH_CAP] = L"";
+  bool in_use = existed && !ModuleReplaceable(target, &error);
+  StageResult result = STAGE_FAILED;
+  bool done = false;
+  if (in_use && !Settings.replace_at_restart) {
+    log_line(L"コピー: %s は使用中 (%d)", target, static_cast<int>(error));
+  } else if ((result = ModuleStage(staged, &error)) == STAGED) {
+    log_line(L"コピー: %s (チェックサム %08X, 読み戻し済み)", staged, Settings.expected_checksum);
+    done = !in_use && FileReplace(staged, target, &error) == ST_OK;
+    if (done) {
+      log_line(L"コピー: %s", target);
+    } else if (copy_outcome(false, Settings.replace_at_restart) == COPY_AT_RESTART) {
       log_line(L"コピー: %s は使用中 (%d)", target, static_cast<int>(error));
-      if (ReplacementSchedule(target, &error)) {
+      // The checked copy itself waits for the restart where it is, in
+      // the system folder, where no user program can swap it.
+      done = MoveFileExW(staged, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+      if (done) {
         log_line(L"置換: 再起動時 %s", target);
         Settings.restart_needed = true;
-        return true;
+      } else {
+        error = GetLastError();
       }
-      break;
-    case COPY_FAILED:
-      break;
+    }
+    if (!done) DeleteFileW(staged);
   }
-  log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
-  Settings.status = RUN_COPY_FAILED;
+  if (done) return true;
+  if (result == STAGE_DAMAGED) {
+    log_line(L"展開: チェックサムが期待値 %08X と異なります", Settings.expected_checksum);
+    Settings.status = RUN_INTEGRITY;
+  } else {
+    log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
+    Settings.status = RUN_COPY_FAILED;
+  }
   FailureFormat(failure, kCopyFailed, error);
   return false;
 }
@@ -164,8 +249,12 @@ bool UninstallerRegister(wchar_t* failure) {
     // The uninstaller runs elevated later: users may read and run it, not
     // replace it.
     DirCreate(folder, &error, DIR_GRANT_USERS_READ);
-    made = copy_uninstaller(path, &error) == ST_OK;
-    log_line(L"ファイル: %s (%d)", path, static_cast<int>(error));
+    int st = copy_uninstaller(path, &error);
+    made = st >= 0;
+    if (st == ST_OK_EXISTED)
+      log_line(L"ファイル: %s は同一のため書き込みません", path);
+    else
+      log_line(L"ファイル: %s (%d)", path, static_cast<int>(error));
     if (!made) {
       DeleteFileW(path);
       RemoveDirectoryW(folder);
@@ -215,15 +304,24 @@ void OutcomeReport(bool direct, const wchar_t* failure) {
   }
 }
 
-// Install mode after the checks: the module, its registration, the
-// shared count and the uninstaller with its entry.
+// The shared count of the module at path now.
+void SharedCountSet(const wchar_t* path, const SharedStep& step) {
+  if (step.write) shared_count_write(path, step.count);
+}
+
+// Install mode after the checks: the module (unless the same or a newer
+// one is there), its registration, the shared count and the uninstaller
+// with its entry.
 void InstallRun(const wchar_t* target, wchar_t* failure) {
-  const bool existed = FileKindGet(target) != FILE_KIND_NONE;
+  const bool existed = FileKindGet(target) == FILE_KIND_FILE;
   wchar_t key[VT_PATH_CAP];
   const bool reinstall = compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0 &&
                          registry_key_exists(key);
-  if (!ModuleInstall(target, failure)) return;
-  if (RegistrationFailed(target, true)) {
+  const ModulePlacement placement = PlacementChoose(target, existed);
+  if (placement == PLACE_COPY && !ModuleCopy(target, existed, failure)) return;
+  // The same bytes this product's earlier run registered need no second
+  // registration.
+  if (registration_needed(placement, reinstall) && RegistrationFailed(target, true)) {
     // A module this run brought is taken away again; one that was there
     // before stays where its owner put it.
     Settings.status = RUN_REGISTER_FAILED;
@@ -232,22 +330,23 @@ void InstallRun(const wchar_t* target, wchar_t* failure) {
       log_line(L"削除: %s", target);
     return;
   }
-  const unsigned long before = shared_count_read(target);
-  const unsigned long after = shared_count_after_install(before, existed, reinstall);
-  if (after != before) shared_count_write(target, after);
+  const SharedCount before = shared_count_read(target);
+  const SharedStep step = shared_count_after_install(before, existed, reinstall);
+  SharedCountSet(target, step);
   if (Settings.no_uninstall_registration || UninstallerRegister(failure)) return;
   // Without an entry nobody will lower the count again.
-  if (after != before) shared_count_write(target, before);
+  if (step.write)
+    shared_count_write(target, before.kind == SHARED_COUNTED ? before.count : 0);
 }
 
-// Uninstall mode after the checks: a module other products still use
-// stays, registered; otherwise it is unregistered and removed. The entry
-// goes in both cases, unless the module could not be removed.
+// Uninstall mode after the checks: a module other products still use (or
+// may use: a count that cannot be read, or one at its maximum) stays,
+// registered; otherwise it is unregistered and removed. The entry goes in
+// both cases, unless the module could not be removed.
 void UninstallRun(const wchar_t* target, wchar_t* failure) {
-  const unsigned long before = shared_count_read(target);
-  const unsigned long after = shared_count_after_uninstall(before);
-  if (after > 0) {
-    shared_count_write(target, after);
+  const SharedStep step = shared_count_after_uninstall(shared_count_read(target));
+  if (step.keep_module) {
+    SharedCountSet(target, step);
     log_line(L"共有: %s は他の製品が使用中のため残します", target);
     EntryRemove();
     return;
@@ -255,7 +354,7 @@ void UninstallRun(const wchar_t* target, wchar_t* failure) {
   // A failed unregistration is logged and never stops the removal.
   RegistrationFailed(target, false);
   if (!ModuleRemove(target, failure)) return;
-  if (before) shared_count_write(target, 0);
+  SharedCountSet(target, step);
   EntryRemove();
 }
 
@@ -277,6 +376,22 @@ void run_operation(bool direct) {
     UninstallRun(target, failure);
   }
   OutcomeReport(direct, failure);
+}
+
+ModuleVersion module_version_read(FileSpan span) {
+  uint32_t ms = 0, ls = 0;
+  bool known = span.file && file_version_read(span, &ms, &ls);
+  return ModuleVersion{known, ms, ls};
+}
+
+ModuleVersion module_version_at(const wchar_t* path) {
+  ModuleVersion version = {false, 0, 0};
+  HANDLE file = NULL;
+  DWORD error = 0;
+  if (FileOpen(path, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, &error) < 0) return version;
+  version = module_version_read(FileSpan{file, 0, 0xFFFFFFFFu});
+  CloseHandle(file);
+  return version;
 }
 
 unsigned __stdcall run_operation_thread(void*) {
@@ -327,8 +442,7 @@ int write_uninstall_entry() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   TextFormat(date, 16, L"%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
-  DWORD size = 0, error = 0;
-  if (!Settings.module_held || FileSizeGet(Settings.module_held, &size, &error) != ST_OK) size = 0;
+  const DWORD size = Settings.payload_length;
   read_configuration_group(CONFIG_ENTRY);
   const auto& e = Settings.entry;
   UninstallTexts texts = {e.display, version, e.comments, e.publisher, folder, e.help,
@@ -361,10 +475,18 @@ int copy_uninstaller(const wchar_t* path, DWORD* error) {
     *error = ERROR_INVALID_HANDLE;
     return ST_OPEN_FAILED;
   }
+  const DWORD length = static_cast<DWORD>(Settings.image_length);
+  // An uninstaller that an earlier run of this package left whole is not
+  // written again.
+  if (FileOpen(path, &program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error) >= 0) {
+    bool whole = UninstallerWhole(program, length, error);
+    CloseHandle(program);
+    *error = 0;
+    if (whole) return ST_OK_EXISTED;
+  }
   int st = FileOpen(path, &program, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                     CREATE_ALWAYS, error);
   if (st < 0) return st;
-  const DWORD length = static_cast<DWORD>(Settings.image_length);
   FileCopy copy = {length, program, NULL, NULL, NULL, 0, 0};
   st = FileSeek(package, 0, error);
   if (st == ST_OK) st = FileCopyRange(package, &copy, error);

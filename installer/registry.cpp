@@ -60,7 +60,7 @@ int read_registry_value(DWORD capacity, const wchar_t* name, wchar_t* buffer,
   }
   buffer[0] = 0;
   HKEY key = NULL;
-  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | KEY_WOW64_64KEY, &key);
+  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key);
   if (result == ERROR_SUCCESS) {
     // Room is kept for a terminator, which a stored value need not carry.
     DWORD type = 0, size = capacity - sizeof(wchar_t);
@@ -92,16 +92,23 @@ const wchar_t kSharedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Sha
 
 }  // namespace
 
-unsigned long shared_count_read(const wchar_t* path) {
+SharedCount shared_count_read(const wchar_t* path) {
   HKEY key = NULL;
-  DWORD count = 0, type = 0, size = sizeof count;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return 0;
-  if (RegQueryValueExW(key, path, NULL, &type, reinterpret_cast<BYTE*>(&count), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof count)
-    count = 0;
-  RegCloseKey(key);
+  // Room for more than a count, so that a longer value shows its size.
+  DWORD data[4] = {}, type = 0, size = sizeof data;
+  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_QUERY_VALUE, &key);
+  if (result == ERROR_SUCCESS) {
+    result = RegQueryValueExW(key, path, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+  }
+  const bool missing = result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND;
+  // A value that is there but cannot be read (too long for a count, or
+  // refused) is of a form not known here.
+  SharedCount count = shared_count_classify(!missing, result == ERROR_SUCCESS ? type : REG_NONE,
+                                            size, data[0]);
+  if (count.kind == SHARED_UNKNOWN_FORM)
+    log_line(L"共有カウント: %s は読めない形式です (種類 %u, %u バイト)", path,
+             static_cast<unsigned>(type), static_cast<unsigned>(size));
   return count;
 }
 

@@ -21,7 +21,7 @@
 #include "package/package_resources.h"
 
 // Strings: start-up errors (2000 + status 11 to 14) and failed environment
-// checks (2000 + status 21 to 24).
+// checks (2000 + status 21 to 25).
 #define IDS_STATUS_BASE 2000
 #define IDS_ENV_DOCUMENT 2011
 #define IDS_ENV_BANNER 2012
@@ -31,6 +31,7 @@
 #define IDS_CHECK_ADMIN 2022
 #define IDS_CHECK_EXTRACT 2023
 #define IDS_CHECK_INTEGRITY 2024
+#define IDS_CHECK_FOLDER 2025
 
 // Controls of the main dialog.
 #define IDC_MAIN_BANNER 122          // banner area, measured but never drawn

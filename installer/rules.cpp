@@ -169,15 +169,105 @@ int compose_quiet_uninstall_command(wchar_t* out, size_t cap, const wchar_t* com
   return TextFormat(out, cap, L"%s -Silent/", command);
 }
 
-unsigned long shared_count_after_install(unsigned long count, bool existed_before,
-                                         bool reinstall) {
-  if (reinstall) return count ? count : 1;
-  if (count == 0 && existed_before) count = 1;  // the earlier owner
-  return count + 1;
+SharedCount shared_count_classify(bool found, unsigned long type, unsigned long size,
+                                  unsigned long value) {
+  const unsigned long kDword = 4;  // REG_DWORD
+  if (!found) return {SHARED_NONE, 0};
+  if (type != kDword || size != 4) return {SHARED_UNKNOWN_FORM, 0};
+  if (value == 0) return {SHARED_NONE, 0};
+  return {SHARED_COUNTED, value};
 }
 
-unsigned long shared_count_after_uninstall(unsigned long count) {
-  return count > 1 ? count - 1 : 0;
+SharedStep shared_count_after_install(SharedCount now, bool existed_before, bool reinstall) {
+  if (now.kind == SHARED_UNKNOWN_FORM) return {false, 0, true};
+  unsigned long count = now.kind == SHARED_COUNTED ? now.count : 0;
+  if (count == SHARED_COUNT_MAX) return {false, count, true};
+  if (reinstall && count) return {false, count, true};
+  if (reinstall) return {true, 1, true};
+  if (count == 0 && existed_before) count = 1;  // the earlier owner
+  return {true, count + 1, true};
+}
+
+SharedStep shared_count_after_uninstall(SharedCount now) {
+  if (now.kind == SHARED_UNKNOWN_FORM) return {false, 0, true};
+  if (now.kind == SHARED_NONE) return {false, 0, false};
+  if (now.count == SHARED_COUNT_MAX) return {false, now.count, true};
+  if (now.count > 1) return {true, now.count - 1, true};
+  return {true, 0, false};
+}
+
+int module_version_compare(const ModuleVersion& a, const ModuleVersion& b) {
+  if (a.ms != b.ms) return a.ms < b.ms ? -1 : 1;
+  if (a.ls != b.ls) return a.ls < b.ls ? -1 : 1;
+  return 0;
+}
+
+ModulePlacement module_placement(bool in_place, bool identical,
+                                 const ModuleVersion& in_place_version,
+                                 const ModuleVersion& package_version) {
+  if (!in_place) return PLACE_COPY;
+  if (identical) return PLACE_KEEP_IDENTICAL;
+  if (in_place_version.known && package_version.known &&
+      module_version_compare(in_place_version, package_version) > 0)
+    return PLACE_KEEP_NEWER;
+  return PLACE_COPY;
+}
+
+bool registration_needed(ModulePlacement placement, bool reinstall) {
+  return placement != PLACE_KEEP_IDENTICAL || !reinstall;
+}
+
+int module_version_text(wchar_t* out, size_t cap, const ModuleVersion& version) {
+  if (!version.known) return TextCopy(out, cap, L"不明");
+  return TextFormat(out, cap, L"%u.%u.%u.%u", static_cast<unsigned>(version.ms >> 16),
+                    static_cast<unsigned>(version.ms & 0xFFFF),
+                    static_cast<unsigned>(version.ls >> 16),
+                    static_cast<unsigned>(version.ls & 0xFFFF));
+}
+
+bool folder_is_absolute(const wchar_t* folder) {
+  if (!folder) return false;
+  const wchar_t c = folder[0];
+  bool letter = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+  if (letter && folder[1] == L':' && folder[2] == L'\\') return true;
+  // "\\server\share": a name for the server, then one for the share.
+  if (c != L'\\' || folder[1] != L'\\') return false;
+  const wchar_t* p = folder + 2;
+  size_t server = 0;
+  while (p[server] && p[server] != L'\\') ++server;
+  return server > 0 && p[server] == L'\\' && p[server + 1] && p[server + 1] != L'\\';
+}
+
+namespace {
+
+// Whether a character would break or bend a line of the log.
+bool IsControl(wchar_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+}  // namespace
+
+size_t log_text_escape(const wchar_t* text, wchar_t* out, size_t cap) {
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  if (cap == 0) return 0;
+  size_t n = 0;
+  for (const wchar_t* p = text; p && *p; ++p) {
+    const unsigned c = static_cast<unsigned>(*p);
+    wchar_t escape[7];
+    size_t length = 0;
+    if (!IsControl(*p)) {
+      escape[length++] = *p;
+    } else {
+      const int digits = c > 0xFF ? 4 : 2;
+      escape[length++] = L'\\';
+      escape[length++] = digits == 4 ? L'u' : L'x';
+      for (int d = digits - 1; d >= 0; --d) escape[length++] = kHex[(c >> (4 * d)) & 0xF];
+    }
+    if (n + length + 1 > cap) break;
+    for (size_t i = 0; i < length; ++i) out[n++] = escape[i];
+  }
+  out[n] = 0;
+  return n;
 }
 
 const wchar_t* run_status_meaning(int status) {
@@ -186,11 +276,12 @@ const wchar_t* run_status_meaning(int status) {
     case RUN_NO_DOCUMENT: return L"設定情報がありません";
     case RUN_NO_BANNER: return L"画像がありません";
     case RUN_DOCUMENT_WRITE: return L"設定情報を書き出せません";
-    case RUN_BANNER_WRITE: return L"画像を書き出せません";
+    case RUN_BANNER_WRITE: return L"画像をメモリに置けません";
     case RUN_OS_REFUSED: return L"対象外のOSです";
     case RUN_NOT_ADMIN: return L"管理者権限がありません";
     case RUN_EXTRACT_FAILED: return L"モジュールを取り出せません";
     case RUN_INTEGRITY: return L"パッケージが壊れています";
+    case RUN_NO_FOLDER: return L"システムフォルダまたはProgram Filesフォルダが不明です";
     case RUN_COPY_FAILED: return L"コピーに失敗しました";
     case RUN_DELETE_FAILED: return L"削除に失敗しました";
     case RUN_UNINSTALLER_FAILED: return L"アンインストーラを作成できません";

@@ -13,12 +13,14 @@ enum RunStatus {
   RUN_NO_DOCUMENT = 11,        // "BINTYPE"/501 missing or empty
   RUN_NO_BANNER = 12,          // "BINTYPE"/492 missing or empty
   RUN_DOCUMENT_WRITE = 13,     // the document could not be written out
-  RUN_BANNER_WRITE = 14,       // the banner could not be written out
+  RUN_BANNER_WRITE = 14,       // the banner could not be taken into memory
   RUN_OS_REFUSED = 21,         // the OS mask does not allow this system
   RUN_NOT_ADMIN = 22,          // administrator rights required and missing
   RUN_EXTRACT_FAILED = 23,     // the payload could not be taken in
   RUN_INTEGRITY = 24,          // checksum differs, or the package names
                                // something that is not a plain name
+  RUN_NO_FOLDER = 25,          // the system cannot name its system folder, or
+                               // the Program Files folder an uninstaller needs
   RUN_COPY_FAILED = 31,        // the module could not be installed
   RUN_DELETE_FAILED = 32,      // the module could not be removed
   RUN_UNINSTALLER_FAILED = 33, // installed and registered, but its uninstaller
@@ -189,17 +191,87 @@ int compose_quiet_uninstall_command(wchar_t* out, size_t cap, const wchar_t* com
 
 // Shared modules: the count of the products that use a module in the
 // system folder, kept under the module's full path in the system's
-// SharedDLLs key (0: no value).
+// SharedDLLs key.
 //
+// What the value says: no value (or 0), a count (a 4-byte REG_DWORD), or a
+// value of any other form, which other installers wrote and this one cannot
+// read: users it cannot count.
+enum SharedKind { SHARED_NONE, SHARED_COUNTED, SHARED_UNKNOWN_FORM };
+struct SharedCount {
+  SharedKind kind;
+  unsigned long count;  // SHARED_COUNTED only
+};
+// The count found: found is whether the value exists, type and size its
+// registry type and byte size, value its first four bytes. A value that
+// could not be read for another reason than its absence is of unknown form.
+SharedCount shared_count_classify(bool found, unsigned long type, unsigned long size,
+                                  unsigned long value);
+
+// The largest count: one that reached it stays there, since it no longer
+// tells how many users there are.
+const unsigned long SHARED_COUNT_MAX = 0xFFFFFFFFul;
+
+// What an install or an uninstall does with the count and the module.
+struct SharedStep {
+  bool write;            // set the count (0: delete the value)
+  unsigned long count;
+  bool keep_module;      // uninstall: other users remain, the module stays
+};
+
 // The count after an install: an earlier owner of a file that was there
 // without a count is counted as 1; a reinstall of the same product (its
-// uninstall entry still there) counts only once.
-unsigned long shared_count_after_install(unsigned long count, bool existed_before,
-                                         bool reinstall);
+// uninstall entry still there) counts only once; a count at its maximum or
+// of unknown form is left alone.
+SharedStep shared_count_after_install(SharedCount now, bool existed_before, bool reinstall);
 
-// The count after an uninstall: one less, or 0 when this product was the
-// last (or only) user; the module is removed only then.
-unsigned long shared_count_after_uninstall(unsigned long count);
+// The count after an uninstall: one less, and the module stays while users
+// remain; with this product the last (or only) user the value goes and the
+// module is removed. A count at its maximum or of unknown form is left
+// alone and the module stays.
+SharedStep shared_count_after_uninstall(SharedCount now);
+
+// The file version of a module (VS_FIXEDFILEINFO), when it carries one.
+struct ModuleVersion {
+  bool known;
+  unsigned long ms, ls;  // dwFileVersionMS, dwFileVersionLS
+};
+
+// -1, 0 or 1 as version a is lower than, equal to or higher than b, part
+// by part from the most significant.
+int module_version_compare(const ModuleVersion& a, const ModuleVersion& b);
+
+// What an install does with the module in the system folder.
+enum ModulePlacement {
+  PLACE_COPY,            // copy the package's module into place
+  PLACE_KEEP_IDENTICAL,  // the same bytes are there: nothing is written
+  PLACE_KEEP_NEWER       // a higher file version is there: it stays
+};
+// in_place: a module is there; identical: it holds the package's bytes.
+// Only a module of a known, higher version than the package's known one
+// is kept; any other difference is replaced.
+ModulePlacement module_placement(bool in_place, bool identical,
+                                 const ModuleVersion& in_place_version,
+                                 const ModuleVersion& package_version);
+
+// Whether the install registers the module: always, except when the bytes
+// in place are the package's and this product's earlier run (its uninstall
+// entry still there) registered them.
+bool registration_needed(ModulePlacement placement, bool reinstall);
+
+// "%u.%u.%u.%u" of a version, or "不明" when it is unknown.
+int module_version_text(wchar_t* out, size_t cap, const ModuleVersion& version);
+
+// Whether a folder the run works in is named in full: a drive and a
+// backslash ("C:\...") or a network share ("\\server\share..."). An empty
+// or relative folder would put the module or the uninstaller on the
+// current drive, where a standard user can make the folder first.
+bool folder_is_absolute(const wchar_t* folder);
+
+// The text of a log line with every control character (C0, DEL, C1, and
+// the line and paragraph separators) written as "\xHH" or "\uHHHH", so that
+// no text a caller gives can start a line of the log of its own. Writes
+// into out of cap characters, an escape never cut; returns the length.
+size_t log_text_escape(const wchar_t* text, wchar_t* out, size_t cap);
 
 // What the main dialog shows once the progress dialog has ended with
 // progress_result (1 success, 2 failure, already reported by the progress

@@ -26,18 +26,23 @@ struct InstallerSettings {
   bool silent_marker;  // fourth part of the own file version is not 0
 
   // Temporary files: temp_base is the run's own folder in the temporary
-  // folder, held open (temp_held) so that it stays that folder; the others
-  // are "%s\%s" of it and "Setup.ini", "gif2.gif", "QOR.ocx".
+  // folder, held open (temp_held) so that it stays that folder;
+  // document_path is "%s\Setup.ini" of it, the configuration document.
   wchar_t temp_base[VT_PATH_CAP];
   HANDLE temp_held;
   wchar_t document_path[VT_PATH_CAP];
-  wchar_t banner_path[VT_PATH_CAP];
-  wchar_t module_temp_path[VT_PATH_CAP];
 
   // The package, the Installer's own file, open from the start of the run
   // and shared with readers only: nobody can change or replace it while the
   // run reads its payload and its image. NULL when it could not be opened so.
   HANDLE package_held;
+  // The module inside it, found by the checks: the file offset and length
+  // of the payload, and whether its checksum was compared then (a silent
+  // run compares it as the module is copied). The module is copied from
+  // there straight into the system folder.
+  DWORD payload_offset;
+  DWORD payload_length;
+  bool payload_checked;
 
   wchar_t guid[SETTINGS_TEXT_CAP];
   wchar_t document_guid[SETTINGS_TEXT_CAP];  // InstallGUID of the document
@@ -71,11 +76,6 @@ struct InstallerSettings {
     wchar_t about[VT_PATH_CAP];
     wchar_t update[VT_PATH_CAP];
   } entry;
-
-  // The extracted module, held open shared for reading only from its
-  // checksum until the end of the run, so that the installed bytes are the
-  // checked ones. NULL when nothing was extracted.
-  HANDLE module_held;
 
   // Run state.
   int status;  // the exit code

@@ -6,6 +6,7 @@
 #include "common/os.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
+#include "package/module_check.h"
 #include "package/package.h"
 
 #include <shlobj.h>
@@ -52,20 +53,23 @@ void OwnFactsRead() {
     Settings.package_held = NULL;
 }
 
-// The silent marker: the fourth part of the own file version is not 0.
+// The silent marker: the fourth part of the own file version is not 0,
+// read from the held package by the PE walk (no version library is loaded
+// for it).
 void SilentMarkerRead() {
-  int a = 0, b = 0, c = 0, d = 0;
-  DWORD error = 0;
+  uint32_t ms = 0, ls = 0;
   Settings.silent_marker =
-      read_version_parts(Settings.own_path, &a, &b, &c, &d, &error) >= 0 && d != 0;
+      Settings.package_held &&
+      file_version_read(FileSpan{Settings.package_held, 0, 0xFFFFFFFFu}, &ms, &ls) &&
+      (ls & 0xFFFF) != 0;
 }
 
 // The run's own folder in the temporary folder, temp_base: a name the
 // system makes unique (its empty file taken away at once) becomes a folder
 // that only this user, Administrators and SYSTEM may use, held until the
-// end of the run; the three files are made inside it. Nothing of the run
+// end of the run; the document is written inside it. Nothing of the run
 // lies where another user could put a link for it to follow. A folder that
-// cannot be made leaves every name empty.
+// cannot be made leaves the names empty.
 void TempFolderMake() {
   wchar_t folder[VT_PATH_CAP];
   TempFolderGet(folder);
@@ -81,11 +85,9 @@ void TempFolderMake() {
   }
   const wchar_t* base = Settings.temp_base;
   if (!base[0] ||
-      TextFormat(Settings.document_path, VT_PATH_CAP, L"%s\\%s", base, L"Setup.ini") < 0 ||
-      TextFormat(Settings.banner_path, VT_PATH_CAP, L"%s\\%s", base, L"gif2.gif") < 0 ||
-      TextFormat(Settings.module_temp_path, VT_PATH_CAP, L"%s\\%s", base, L"QOR.ocx") < 0) {
-    Settings.document_path[0] = Settings.banner_path[0] = Settings.module_temp_path[0] = 0;
-  }
+      TextFormat(Settings.document_path, VT_PATH_CAP, L"%s\\%s", base, L"Setup.ini") < 0)
+    Settings.document_path[0] = 0;
+  log_line(L"一時フォルダ: %s", base);
 }
 
 // Whether the open file holds exactly bytes.
@@ -115,57 +117,40 @@ int TempHold(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held, DWOR
 
 // Writes a resource's bytes to a new file of the run's folder, which is
 // never an existing file or a link (ST_FILE_EXISTS, or ST_OPEN_FAILED with
-// ERROR_REPARSE_TAG_MISMATCH).
-int TempWrite(const wchar_t* path, const ResourceBytes& bytes, DWORD* error) {
+// ERROR_REPARSE_TAG_MISMATCH), and holds it (TempHold).
+int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
+                  DWORD* error) {
   HANDLE file = NULL;
   int st = temp_file_create(path, &file, GENERIC_WRITE, 0, error);
   if (st < 0) return st;
   st = FileWrite(file, bytes.data, bytes.size, NULL, error);
   CloseHandle(file);
-  return st;
-}
-
-// Writes a resource's bytes to a temporary file and holds it (TempHold).
-int TempWriteHeld(const wchar_t* path, const ResourceBytes& bytes, HANDLE* held,
-                  DWORD* error) {
-  int st = TempWrite(path, bytes, error);
   if (st < 0) return st;
   return TempHold(path, bytes, held, error);
 }
 
-// The files the run made in the temporary folder, held until it ends.
-struct TempHandles {
-  HANDLE document;
-  HANDLE banner;
-};
-
 // The document written out and held. Returns 0 or a status of 11 to 13
 // with the system's error in *error; a banner the package lacks is told
 // here too, whether or not the run shows it.
-int DocumentWrite(TempHandles* handles, DWORD* error) {
+int DocumentWrite(HANDLE* document_held, DWORD* error) {
   ResourceBytes document = ResourceFind(PACKAGE_RES_DOCUMENT, error);
   if (!document.size) return RUN_NO_DOCUMENT;
   ResourceBytes banner = ResourceFind(PACKAGE_RES_BANNER, error);
   if (!banner.size) return RUN_NO_BANNER;
   *error = 0;
-  if (TempWriteHeld(Settings.document_path, document, &handles->document, error) < 0)
+  if (TempWriteHeld(Settings.document_path, document, document_held, error) < 0)
     return RUN_DOCUMENT_WRITE;
   return RUN_OK;
 }
 
-// The banner written out and its picture loaded, for a run that shows the
-// main dialog. Returns 0 or 14.
-int BannerWrite(TempHandles* handles, DWORD* error) {
+// The banner picture, for a run that shows the main dialog, loaded from
+// the package's own bytes in memory: no file that a user program could
+// swap is ever parsed. Returns 0, or 14 when its bytes could not be put
+// where the picture loader reads them (a picture that does not load
+// leaves the banner area empty and is not reported).
+int BannerLoad(DWORD* error) {
   ResourceBytes banner = ResourceFind(PACKAGE_RES_BANNER, error);
-  // The banner picture is taken between writing its file and holding it:
-  // the system's picture loader opens the file for itself and need not
-  // share it with a reader. The check of the held file then ties the
-  // loaded picture to the package's bytes; a file that changed stops the
-  // run.
-  if (TempWrite(Settings.banner_path, banner, error) < 0) return RUN_BANNER_WRITE;
-  load_banner(Settings.banner_path);
-  if (TempHold(Settings.banner_path, banner, &handles->banner, error) < 0)
-    return RUN_BANNER_WRITE;
+  if (load_banner(banner.data, banner.size, error) == BANNER_NO_MEMORY) return RUN_BANNER_WRITE;
   return RUN_OK;
 }
 
@@ -206,10 +191,10 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   log_line(L"開始: %s %s", Settings.own_path, command_line ? command_line : L"");
   TempFolderMake();
 
-  TempHandles handles = {NULL, NULL};
+  HANDLE document_held = NULL;
   DWORD error = 0;
   bool com = false;
-  Settings.status = DocumentWrite(&handles, &error);
+  Settings.status = DocumentWrite(&document_held, &error);
   if (Settings.status == RUN_OK) {
     read_configuration();
     read_command_line(switches.rest);
@@ -228,7 +213,7 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
       run_operation(true);
     } else {
       com = SUCCEEDED(CoInitialize(NULL));
-      Settings.status = BannerWrite(&handles, &error);
+      Settings.status = BannerLoad(&error);
       if (Settings.status == RUN_OK) show_main_dialog();
     }
   }
@@ -242,14 +227,10 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
   if (Settings.banner) Settings.banner->Release();
   Settings.banner = NULL;
   if (com) CoUninitialize();
-  CloseHeld(&Settings.module_held);
   CloseHeld(&Settings.package_held);
-  CloseHeld(&handles.document);
-  CloseHeld(&handles.banner);
-  // The extracted module stays in the run's folder; the rest goes, and
-  // with it the folder of a run that extracted nothing.
+  CloseHeld(&document_held);
+  // Nothing of the run stays in the temporary folder.
   DeleteMade(Settings.document_path);
-  DeleteMade(Settings.banner_path);
   CloseHeld(&Settings.temp_held);
   if (Settings.temp_base[0]) RemoveDirectoryW(Settings.temp_base);
   SetErrorMode(previous_mode);
@@ -260,17 +241,28 @@ int installer_run(HINSTANCE instance, const wchar_t* command_line) {
 
 void program_files_find() {
   if (Settings.program_files_folder[0]) return;
-  // The shell's location, asked without a COM apartment; the registry's
-  // when the shell has none.
+  // Where the shell itself takes it from: the registry's value in this
+  // process's view (a 32-bit program on 64-bit Windows sees "Program Files
+  // (x86)" there, as the shell tells it), then the environment; the shell
+  // only when neither has it, so that a run loads no shell library.
   wchar_t path[VT_PATH_CAP] = L"";
-  LPITEMIDLIST location = NULL;
-  if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAM_FILES, &location)) && location) {
-    if (!SHGetPathFromIDListW(location, path)) path[0] = 0;
-    CoTaskMemFree(location);
+  wchar_t value[VT_PATH_CAP];
+  if (read_registry_value(sizeof value, L"ProgramFilesDir", value,
+                          L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion") == REGISTRY_VALUE_READ) {
+    DWORD n = ExpandEnvironmentStringsW(value, path, VT_PATH_CAP);
+    if (n == 0 || n > VT_PATH_CAP) path[0] = 0;
   }
-  if (!path[0] && !read_registry_value(sizeof path, L"ProgramFilesDir", path,
-                                       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion"))
-    path[0] = 0;
+  if (!path[0]) {
+    DWORD n = GetEnvironmentVariableW(L"ProgramFiles", path, VT_PATH_CAP);
+    if (n == 0 || n >= VT_PATH_CAP) path[0] = 0;
+  }
+  if (!path[0]) {
+    LPITEMIDLIST location = NULL;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAM_FILES, &location)) && location) {
+      if (!SHGetPathFromIDListW(location, path)) path[0] = 0;
+      CoTaskMemFree(location);
+    }
+  }
   if (TextLength(path) <= VT_PATH_MAX) TextCopy(Settings.program_files_folder, VT_PATH_CAP, path);
 }
 

@@ -77,6 +77,36 @@ int extract_payload_into(HANDLE package, DWORD image_length, HANDLE target, uint
   return st;
 }
 
+int payload_locate(HANDLE package, DWORD image_length, DWORD* offset, DWORD* length,
+                   uint32_t* checksum, DWORD* sysError) {
+  if (checksum) *checksum = 0;
+  *length = 0;
+  *offset = image_length + PACKAGE_LENGTH_FIELD_SIZE;
+  if (image_length > 0xFFFFFFFFu - PACKAGE_LENGTH_FIELD_SIZE) {
+    *sysError = ERROR_HANDLE_EOF;
+    return ST_SHORT_READ;
+  }
+  unsigned char field[PACKAGE_LENGTH_FIELD_SIZE];
+  int st = FileSeek(package, image_length, sysError);
+  if (st == ST_OK) st = FileRead(package, field, PACKAGE_LENGTH_FIELD_SIZE, NULL, sysError);
+  if (st != ST_OK) return st;
+  // A length of 0 takes all that follows the field.
+  FileCopy pass = {le32_get(field), NULL, NULL, NULL, checksum_update, 0, 0};
+  if (pass.length == 0) pass.length = FILE_COPY_TO_END;
+  if (!checksum) {
+    // What the file holds after the field bounds the announced length.
+    DWORD size = 0;
+    st = FileSizeGet(package, &size, sysError);
+    if (st == ST_OK) *length = size - *offset < pass.length ? size - *offset : pass.length;
+    return st;
+  }
+  st = FileCopyRange(package, &pass, sysError);
+  if (st == ST_SHORT_READ) st = ST_OK;
+  *checksum = pass.sum;
+  *length = pass.passed;
+  return st;
+}
+
 int extract_payload(const wchar_t* package, DWORD image_length, const wchar_t* target,
                     uint32_t* checksum, DWORD* sysError, HANDLE* held) {
   HANDLE in = NULL, out = NULL;

@@ -24,6 +24,16 @@ int append_payload_block(const wchar_t* package, const wchar_t* module,
 int extract_payload_into(HANDLE package, DWORD image_length, HANDLE target, uint32_t* checksum,
                          DWORD* sysError);
 
+// Finds the payload at image_length of the open package without copying it:
+// its file offset and length, and with checksum given, the checksum of its
+// bytes, read in one pass (without, they are not read: the length is the
+// announced one, bounded by what the file holds). A length field of 0 takes
+// all that follows it. A package that ends inside the payload gives the
+// bytes it holds (and their checksum, which then tells); one that ends
+// before the length field fails with ST_SHORT_READ.
+int payload_locate(HANDLE package, DWORD image_length, DWORD* offset, DWORD* length,
+                   uint32_t* checksum, DWORD* sysError);
+
 // extract_payload_into with both files named. When held is given, the
 // target stays open through *held for reading and writing, shared with
 // readers only from the moment it was opened, so that nobody else can

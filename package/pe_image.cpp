@@ -245,3 +245,103 @@ int pe_module_check(const PeReader& reader, uint16_t machine, const char* name) 
   ExportWalk walk{&reader, head, h.table, h.sections};
   return NamesHold(walk, names_at, count, name) ? PE_MODULE_OK : PE_MODULE_NO_EXPORT;
 }
+
+namespace {
+
+const uint32_t kEntryBatch = 64;       // directory entries read at once
+const uint32_t kVersionHead = 512;     // bytes of a version block read
+const uint16_t kRtVersion = 16;
+
+// Reads exactly count bytes at offset, refusing an offset that wraps.
+bool ReadExactly(const PeReader& r, uint32_t offset, void* out, uint32_t count) {
+  if (offset > 0xFFFFFFFFu - count) return false;
+  return r.read(r.context, offset, out, count) == count;
+}
+
+// The resource directory as it lies in the file: its offset and the bytes
+// of the section from there.
+struct ResourceFile {
+  const PeReader* reader;
+  uint32_t at;
+  uint32_t length;
+};
+
+// DirectoryEntry, reading the directory at offset (from the directory's
+// start) through the reader, a batch of entries at a time.
+bool DirectoryEntryRead(const ResourceFile& f, uint32_t offset, uint32_t id, bool any_single,
+                        uint32_t* target) {
+  uint8_t header[16];
+  if (offset > f.length || f.length - offset < 16 || !ReadExactly(*f.reader, f.at + offset, header, 16))
+    return false;
+  Bytes h{header, 16};
+  uint32_t count = h.u16(12) + static_cast<uint32_t>(h.u16(14));
+  uint32_t first = offset + 16;
+  if (f.length - first < count * 8u) return false;
+  uint8_t batch[kEntryBatch * 8];
+  bool single_numeric = false;
+  uint32_t single_target = 0;
+  for (uint32_t i = 0; i < count; i += kEntryBatch) {
+    uint32_t n = count - i < kEntryBatch ? count - i : kEntryBatch;
+    if (!ReadExactly(*f.reader, f.at + first + i * 8, batch, n * 8)) return false;
+    Bytes b{batch, n * 8};
+    for (uint32_t k = 0; k < n; ++k) {
+      uint32_t name = b.u32(k * 8);
+      if (i + k == 0) {
+        single_numeric = !(name & kHighBit);
+        single_target = b.u32(4);
+      }
+      if (!(name & kHighBit) && name == id) {
+        *target = b.u32(k * 8 + 4);
+        return true;
+      }
+    }
+  }
+  // The only entry, when it has a number.
+  if (any_single && count == 1 && single_numeric) {
+    *target = single_target;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool pe_version_find(const PeReader& reader, uint16_t language, uint32_t* at,
+                     uint8_t fixed[VERSION_FIXED_SIZE]) {
+  uint8_t head_bytes[kHeadRead];
+  uint32_t got = reader.read(reader.context, 0, head_bytes, kHeadRead);
+  uint32_t rva = 0, rsrc_at = 0;
+  PeSection section{};
+  if (!pe_resource_section(head_bytes, got, &rva, &section) ||
+      !pe_file_offset(section, rva, 0, &rsrc_at))
+    return false;
+  ResourceFile f{&reader, rsrc_at, section.raw_size - (rva - section.virtual_address)};
+  uint32_t target = 0, names = 0, languages = 0;
+  if (!DirectoryEntryRead(f, 0, kRtVersion, false, &target) || !Subdirectory(target, &names) ||
+      !DirectoryEntryRead(f, names, 1, false, &target) || !Subdirectory(target, &languages) ||
+      !DirectoryEntryRead(f, languages, language, true, &target) || (target & kHighBit))
+    return false;
+  uint8_t leaf[16];
+  if (target > f.length || f.length - target < 16 || !ReadExactly(reader, rsrc_at + target, leaf, 16))
+    return false;
+  Bytes l{leaf, 16};
+  uint32_t data_rva = l.u32(0), data_size = l.u32(4), data_at = 0;
+  if (!pe_file_offset(section, data_rva, data_size, &data_at)) return false;
+  uint8_t block[kVersionHead];
+  uint32_t want = data_size < kVersionHead ? data_size : kVersionHead;
+  if (!ReadExactly(reader, data_at, block, want)) return false;
+  size_t offset = 0;
+  if (!version_fixed_offset(block, want, &offset)) return false;
+  *at = data_at + static_cast<uint32_t>(offset);
+  for (size_t i = 0; i < VERSION_FIXED_SIZE; ++i) fixed[i] = block[offset + i];
+  return true;
+}
+
+bool pe_file_version(const PeReader& reader, uint32_t* ms, uint32_t* ls) {
+  uint32_t at = 0;
+  uint8_t fixed[VERSION_FIXED_SIZE];
+  if (!pe_version_find(reader, 0, &at, fixed)) return false;
+  *ms = le32_get(fixed + VERSION_FILE_MS);
+  *ls = le32_get(fixed + VERSION_FILE_LS);
+  return true;
+}

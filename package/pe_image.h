@@ -70,3 +70,16 @@ enum {
 // Judges a module by reading its file, never by loading it: a PE image for
 // machine (0x14C i386, 0x8664 x86-64) whose export directory names name.
 int pe_module_check(const PeReader& reader, uint16_t machine, const char* name);
+
+// Finds the fixed part of the version resource (RT_VERSION, name 1, in
+// language, or in the one language it has) by reading the image through
+// reader, a few hundred bytes whatever the size of its resource section:
+// its file offset in *at and its 52 bytes in fixed. False when the image
+// has none where its headers say.
+bool pe_version_find(const PeReader& reader, uint16_t language, uint32_t* at,
+                     uint8_t fixed[VERSION_FIXED_SIZE]);
+
+// The fixed file version of the image read through reader (the version
+// resource of its one language): dwFileVersionMS and dwFileVersionLS.
+// False when it carries none.
+bool pe_file_version(const PeReader& reader, uint32_t* ms, uint32_t* ls);

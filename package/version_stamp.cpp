@@ -1,5 +1,6 @@
-// The fixed file version: read through the system's version functions, or
-// found in the image's resource directory and rewritten in place.
+// The fixed file version: read through the system's version functions, and
+// found in the image's resource directory by the PE walk and rewritten in
+// place.
 #include "package/version_stamp.h"
 
 #include <string.h>
@@ -7,13 +8,10 @@
 #include "common/file.h"
 #include "common/syslib.h"
 #include "package/byte_order.h"
+#include "package/module_check.h"
 #include "package/pe_image.h"
 
 namespace {
-
-const DWORD kHeadBytes = 8192;         // headers and section table of an image
-const DWORD kResourceMax = 16u << 20;  // largest resource section looked into
-const uint16_t kRtVersion = 16;
 
 void CloseIf(HANDLE* h) {
   if (*h) CloseHandle(*h);
@@ -84,50 +82,16 @@ int VersionInfoRead(const wchar_t* path, VersionInfo* v, DWORD* sysError) {
   return ST_OK;
 }
 
-// Reads up to count bytes at offset; *got tells how many came.
-int ReadAt(HANDLE h, DWORD offset, void* buffer, DWORD count, DWORD* got, DWORD* sysError) {
-  *got = 0;
-  int st = FileSeek(h, offset, sysError);
-  if (st < 0) return st;
-  st = FileRead(h, buffer, count, got, sysError);
-  return st == ST_SHORT_READ ? ST_OK : st;
-}
-
-// File offset of the fixed part of the version resource in language, found
-// through the image's headers and resource directory in the open file; the
-// 52 bytes there are left in fixed. False when the file has no such
-// resource where the headers say.
-bool FixedPartOffset(HANDLE file, uint16_t language, DWORD* at, unsigned char* fixed,
-                     DWORD* sysError) {
-  unsigned char head[kHeadBytes];
-  DWORD got = 0;
-  if (ReadAt(file, 0, head, sizeof head, &got, sysError) < 0) return false;
-  uint32_t rva = 0, rsrc_at = 0;
-  PeSection section{};
-  if (!pe_resource_section(head, got, &rva, &section) || !pe_file_offset(section, rva, 0, &rsrc_at))
-    return false;
-  DWORD rsrc_length = section.raw_size - (rva - section.virtual_address);
-  if (rsrc_length > kResourceMax) return false;
-  HANDLE heap = NULL;
-  void* block = NULL;
-  if (rsrc_length == 0 || HeapBlockCreate(static_cast<int>(rsrc_length), &heap, &block, sysError) < 0)
-    return false;
-  bool found = false;
-  const unsigned char* rsrc = static_cast<const unsigned char*>(block);
-  uint32_t data_rva = 0, data_size = 0, data_at = 0;
-  size_t fixed_offset = 0;
-  if (ReadAt(file, rsrc_at, block, rsrc_length, &got, sysError) == ST_OK &&
-      pe_resource_data(rsrc, got, kRtVersion, 1, language, &data_rva, &data_size) &&
-      pe_file_offset(section, data_rva, data_size, &data_at) && data_at >= rsrc_at &&
-      data_at - rsrc_at <= got && data_size <= got - (data_at - rsrc_at) &&
-      version_fixed_offset(rsrc + (data_at - rsrc_at), data_size, &fixed_offset)) {
-    *at = data_at + static_cast<DWORD>(fixed_offset);
-    memcpy(fixed, rsrc + (*at - rsrc_at), VERSION_FIXED_SIZE);
-    found = true;
-  }
-  DWORD ignored;
-  HeapBlockFree(&heap, &block, &ignored);
-  return found;
+// File offset of the fixed part of the version resource in language,
+// found by the PE walk through the image's headers and resource directory
+// in the open file; the 52 bytes there are left in fixed. False when the
+// file has no such resource where the headers say.
+bool FixedPartOffset(HANDLE file, uint16_t language, DWORD* at, unsigned char* fixed) {
+  FileSpan span = {file, 0, 0xFFFFFFFFu};
+  uint32_t found = 0;
+  if (!pe_version_find(file_span_reader(&span), language, &found, fixed)) return false;
+  *at = found;
+  return true;
 }
 
 }  // namespace
@@ -171,7 +135,7 @@ int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d, DWORD* 
     uint16_t language = *static_cast<const uint16_t*>(translation);
     *sysError = 0;
     // The block found must be the one the system reads.
-    if (!FixedPartOffset(file, language, &at, fixed, sysError) ||
+    if (!FixedPartOffset(file, language, &at, fixed) ||
         le32_get(fixed + VERSION_FILE_MS) != v.fixed->dwFileVersionMS ||
         le32_get(fixed + VERSION_FILE_LS) != v.fixed->dwFileVersionLS) {
       if (*sysError == 0) *sysError = ERROR_RESOURCE_DATA_NOT_FOUND;
@@ -190,21 +154,4 @@ int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d, DWORD* 
   CloseIf(&file);
   VersionInfoFree(&v);
   return st;
-}
-
-int read_version_parts_held(HANDLE file, int* a, int* b, int* c, int* d, DWORD* sysError) {
-  DWORD at = 0;
-  unsigned char fixed[VERSION_FIXED_SIZE];
-  *sysError = 0;
-  // The version block of the one language the module carries it in.
-  if (!FixedPartOffset(file, 0, &at, fixed, sysError)) {
-    if (*sysError == 0) *sysError = ERROR_RESOURCE_DATA_NOT_FOUND;
-    return ST_VER_NO_INFO;
-  }
-  DWORD ms = le32_get(fixed + VERSION_FILE_MS), ls = le32_get(fixed + VERSION_FILE_LS);
-  *a = HIWORD(ms);
-  *b = LOWORD(ms);
-  *c = HIWORD(ls);
-  *d = LOWORD(ls);
-  return FileSeek(file, 0, sysError);
 }

@@ -1,6 +1,6 @@
 // The fixed file version of an image: read through the system's version
-// functions or from the image's bytes, and rewritten in place for the
-// silent marker.
+// functions, and rewritten in place for the silent marker. (The Installer
+// reads versions by the PE walk, file_version_read of module_check.h.)
 #pragma once
 
 #include <windows.h>
@@ -26,8 +26,3 @@ int read_version_parts(const wchar_t* path, int* a, int* b, int* c, int* d,
 // other byte of the file where it is.
 int stamp_silent_marker(const wchar_t* path, int a, int b, int c, int d,
                         DWORD* sysError);
-
-// The four parts of the fixed file version of the open image (the version
-// resource of its one language), read from its bytes. ST_VER_NO_INFO when
-// it carries none. The file pointer is left at the start.
-int read_version_parts_held(HANDLE file, int* a, int* b, int* c, int* d, DWORD* sysError);

@@ -140,15 +140,11 @@ class AccessControl : public testing::Test {
   void TearDown() override {
     AddAceExProc = proc_;
     OsCode = code_;
-    for (int i = 0; i < SECURITY_GROUP_COUNT; ++i) {
-      SecurityGroupNames[i] = kNames[i];
-      SecurityGroupNamesA[i] = kNamesA[i];
-    }
+    for (int i = 0; i < SECURITY_GROUP_COUNT; ++i) SecurityGroups[i] = kGroups[i];
     FileSyscallsReset();
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
   }
-  const wchar_t* const kNames[3] = {L"Administrators", L"SYSTEM", L"Authenticated Users"};
-  const char* const kNamesA[3] = {"Administrators", "SYSTEM", "Authenticated Users"};
+  const SecurityGroupSid kGroups[3] = {SecurityGroups[0], SecurityGroups[1], SecurityGroups[2]};
   AddAceExFn proc_;
   int code_;
   Scratch scratch;
@@ -281,9 +277,8 @@ TEST_F(AccessControl, The9xFamilyGetsNoAttributes) {
   }
 }
 
-TEST_F(AccessControl, AGroupThatDoesNotResolveIsLeftOut) {
-  SecurityGroupNames[1] = L"No Such Group 7f3a";
-  SecurityGroupNamesA[1] = "No Such Group 7f3a";
+TEST_F(AccessControl, AGroupThatCannotBeMadeIsLeftOut) {
+  SecurityGroups[1] = SecurityGroupSid{0, {0, 0}};
   for (bool narrow : {false, true}) {
     SecurityBlock block = {};
     SECURITY_ATTRIBUTES* attributes;
@@ -303,7 +298,7 @@ TEST_F(AccessControl, AGroupThatDoesNotResolveIsLeftOut) {
   }
   // None resolves: an empty list would lock everyone out, so the object
   // gets the default security instead.
-  SecurityGroupNames[0] = SecurityGroupNames[2] = L"No Such Group 7f3a";
+  SecurityGroups[0] = SecurityGroups[2] = SecurityGroupSid{0, {0, 0}};
   SecurityBlock block = {};
   SECURITY_ATTRIBUTES* attributes;
   SecurityBlockBuild(&attributes, &block);
@@ -359,7 +354,7 @@ TEST_F(AccessControl, GrantObjectAccessAddsTheGroupsAndKeepsTheEntriesThere) {
 
 TEST_F(AccessControl, GrantObjectAccessFailuresLeaveTheListAlone) {
   HANDLE mutex = MutexEveryoneMayWaitOn();
-  SecurityGroupNames[1] = L"No Such Group 7f3a";
+  SecurityGroups[1] = SecurityGroupSid{0, {0, 0}};
   EXPECT_EQ(GrantObjectAccess(mutex), ST_ACL_MERGE);
   std::vector<Entry> entries = ObjectList(mutex).entries;
   EXPECT_EQ(entries, (std::vector<Entry>{{ACCESS_ALLOWED_ACE_TYPE, 0, SYNCHRONIZE, EVERYONE}}));

@@ -14,6 +14,7 @@
 #include "common/status.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
+#include "tests/common/scratch.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -71,7 +72,9 @@ class Banner : public ::testing::Test {
 // puts it, two pixels in: upright, not mirrored top to bottom; drawn
 // into half the size it is scaled, not cut.
 TEST_F(Banner, PaintedUprightAndScaled) {
-  ASSERT_EQ(load_banner(Native(VT_BANNER_GIF).c_str()), 0);
+  const std::string gif = ReadBytes(Native(VT_BANNER_GIF));
+  DWORD error = 0;
+  ASSERT_EQ(load_banner(gif.data(), static_cast<DWORD>(gif.size()), &error), BANNER_LOADED);
   ASSERT_NE(Settings.banner, nullptr);
   OLE_HANDLE handle = 0;
   ASSERT_EQ(Settings.banner->get_Handle(&handle), S_OK);
@@ -104,24 +107,20 @@ TEST_F(Banner, PaintedUprightAndScaled) {
   EXPECT_EQ(half.at(2, h / 2 - 1), reference.at(0, h - 1));
 }
 
-TEST_F(Banner, MissingOrDamagedFileLeavesNoBanner) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring damaged = std::wstring(temp) + L"vti_banner_" +
-                         std::to_wstring(GetCurrentProcessId()) + L".gif";
-  HANDLE file = CreateFileW(damaged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, "GIF89a\x10\x00", 8, &written, nullptr);
-  CloseHandle(file);
-  for (const std::wstring& path : {damaged, damaged + L".none"}) {
-    EXPECT_EQ(load_banner(path.c_str()), 2);
+// Bytes that are no whole picture, and none at all, leave no banner.
+TEST_F(Banner, DamagedOrMissingBytesLeaveNoBanner) {
+  const std::string gif = ReadBytes(Native(VT_BANNER_GIF));
+  ASSERT_GT(gif.size(), 64u);
+  const std::string cut("GIF89a\x10\x00", 8);
+  const std::string damaged = gif.substr(0, 13) + std::string(gif.size() - 13, '\xFF');
+  for (const std::string& bytes : {cut, damaged, std::string()}) {
+    DWORD error = 0;
+    EXPECT_EQ(load_banner(bytes.data(), static_cast<DWORD>(bytes.size()), &error), BANNER_NONE);
     EXPECT_EQ(Settings.banner, nullptr);
     Pixels painted(10, 10);
     paint_banner(painted.dc, 8, 10);  // nothing to draw, nothing drawn
     EXPECT_EQ(painted.at(5, 5), 0xFFFFFFu);
   }
-  DeleteFileW(damaged.c_str());
 }
 
 // The weight and height of the font a control of dialog uses.

@@ -383,6 +383,9 @@ TEST_F(InstallerDialogs, ModuleInUseEndsInFailureOrRestartQuestion) {
       {L"0", false, kError, L"指定ファイルのコピーに失敗しました。(32)", {IDOK}, IDOK, 31},
       {L"1", true, kConfirm, kRestartAsk, {IDYES, IDNO}, IDNO, 0},
   };
+  // The package brings another build of the module than the one in use
+  // (the same one would not be written at all).
+  ASSERT_TRUE(FileWriteBytes(module_, module_bytes_ + std::string(4096, '\x5a')));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.copy_error);
     ASSERT_TRUE(BuildInteractive(false, {{L"Vantorel-Init.CopyError", row.copy_error}}).ok);

@@ -37,6 +37,22 @@ inline long SharedCount(const std::wstring& path) {
   return result == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long>(count) : -1;
 }
 
+// Sets the value of path under SharedDLLs as it is given, of any type.
+inline void SharedValueSet(const std::wstring& path, DWORD type, const std::string& data) {
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSharedKey, path.c_str(), type, data.data(),
+                  static_cast<DWORD>(data.size()));
+}
+
+// The type and bytes of that value; type REG_NONE and no bytes when none.
+inline std::pair<DWORD, std::string> SharedValue(const std::wstring& path) {
+  char data[64];
+  DWORD size = sizeof data, type = REG_NONE;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSharedKey, path.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
+                   data, &size))
+    return {REG_NONE, ""};
+  return {type, std::string(data, size)};
+}
+
 inline void SharedCountRemove(const std::wstring& path) {
   HKEY key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_SET_VALUE, &key)) return;

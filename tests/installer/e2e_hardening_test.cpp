@@ -105,10 +105,26 @@ class TempFolderSet {
   std::wstring old_[2];
 };
 
-// The run makes a folder of its own in the temporary folder and its files
-// inside it: files planted under the names it uses, and a link planted
-// where a predictable name would be, are neither followed nor overwritten;
-// the run works, and of its own only the extracted module stays.
+// The names the system's temporary-name routine goes through for the
+// prefix "Qor" from the unique number first on: Wine's takes the number
+// from the low 16 bits of the tick count and counts up past every name
+// that exists, never 0.
+std::vector<std::wstring> TempNames(unsigned first, int count) {
+  std::vector<std::wstring> names;
+  for (unsigned n = first & 0xFFFF; static_cast<int>(names.size()) < count; n = (n + 1) & 0xFFFF) {
+    if (n == 0) continue;
+    wchar_t name[16];
+    swprintf(name, 16, L"Qor%X.tmp", n);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// The run makes a folder of its own in the temporary folder and its
+// document inside it: files planted under the names earlier runs used are
+// left alone, and links planted at the names the run's own folder is
+// chosen from, all of them second names of one file elsewhere, are passed
+// over, never written through. The run works and leaves nothing behind.
 TEST_F(InstallerE2E, TemporaryFilesOnlyInAFolderOfTheRunsOwn) {
   ASSERT_TRUE(Build().ok);
   const std::wstring temp = scratch_.file(L"temp");
@@ -116,28 +132,40 @@ TEST_F(InstallerE2E, TemporaryFilesOnlyInAFolderOfTheRunsOwn) {
   const std::string planted = "planted, not to be changed";
   for (const wchar_t* name : {L"Setup.ini", L"gif2.gif", L"QOR.ocx"})
     ASSERT_TRUE(FileWriteBytes(temp + L"\\" + name, planted));
-  // A link to a file elsewhere, where a run that trusted names might write.
+  // Links at the names of a stretch of unique numbers, and the run started
+  // when the tick count reaches the stretch: its folder's name must be
+  // looked for through all of them. The stretch lies far enough ahead for
+  // the links to be planted before it comes (or a wrap of the tick count
+  // later).
   const std::wstring victim = scratch_.file(L"victim.txt");
   ASSERT_TRUE(FileWriteBytes(victim, planted));
-  bool linked = CreateSymbolicLinkW((temp + L"\\Qor.tmp").c_str(), victim.c_str(), 0) != FALSE;
+  const int kPlanted = 3000;
+  const DWORD first = GetTickCount() + 15000;
+  const std::vector<std::wstring> names = TempNames(first, kPlanted + 1);
+  for (int i = 0; i < kPlanted; ++i)
+    ASSERT_TRUE(CreateHardLinkW((temp + L"\\" + names[i]).c_str(), victim.c_str(), nullptr))
+        << "the link " << i << " could not be planted: " << GetLastError();
+  // The tick count comes round to the stretch (after its wrap at 65,536
+  // when the planting took longer than foreseen).
   const std::vector<std::wstring> before = Names(temp);
+  while (((GetTickCount() - first) & 0xFFFF) > 200) Sleep(1);
+  const std::wstring log = scratch_.file(L"temp_" + tag_ + L".log");
   {
     TempFolderSet set(temp);
-    EXPECT_EQ(Install(), 0);
+    EXPECT_EQ(RunProgram(Quoted(package_) + L" -Log/" + Quoted(log), L"", kRunTimeout), 0);
   }
   EXPECT_EQ(FileBytes(Target()), module_bytes_);
   for (const wchar_t* name : {L"Setup.ini", L"gif2.gif", L"QOR.ocx"})
     EXPECT_EQ(FileBytes(temp + L"\\" + name), planted) << name;
-  EXPECT_EQ(FileBytes(victim), planted) << (linked ? "the link was not followed" : "no link");
-  std::vector<std::wstring> after = Names(temp);
-  std::vector<std::wstring> added;
-  std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                      std::back_inserter(added));
-  ASSERT_EQ(added.size(), 1u) << "one folder of the run's own";
-  const std::wstring own = temp + L"\\" + added[0];
-  EXPECT_TRUE(GetFileAttributesW(own.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(Names(own), std::vector<std::wstring>{L"QOR.ocx"}) << "the module copy stays";
-  EXPECT_EQ(FileBytes(own + L"\\QOR.ocx"), module_bytes_);
+  EXPECT_EQ(FileBytes(victim), planted) << "no link was written through";
+  // The run's folder was the first free name after the planted ones, so it
+  // began where they stand; it is gone, and so is all of the run's own.
+  const std::string text = FileBytes(log);
+  EXPECT_NE(Lower(std::wstring(text.begin(), text.end())).find(Lower(names[kPlanted])),
+            std::wstring::npos)
+      << "the run did not look where the links were planted:\n" << text;
+  EXPECT_EQ(Names(temp), before) << "nothing of the run stays";
+  for (int i = 0; i < kPlanted; ++i) DeleteFileW((temp + L"\\" + names[i]).c_str());
 }
 
 }  // namespace

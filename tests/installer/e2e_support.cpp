@@ -27,6 +27,7 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 std::wstring InstallerExe() { return Native(VT_INSTALLER_EXE); }
 std::wstring TestComDll() { return Native(VT_TESTCOM_DLL); }
 std::wstring TestComVersionedDll() { return Native(VT_TESTCOM_VERSIONED_DLL); }
+std::wstring TestComVersion3Dll() { return Native(VT_TESTCOM_VERSION3_DLL); }
 std::wstring PlantedDir() { return Native(VT_PLANTED_DIR); }
 
 bool ScreenSave(const wchar_t* name, std::initializer_list<HWND> windows) {

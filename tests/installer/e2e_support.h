@@ -17,6 +17,7 @@
 std::wstring InstallerExe();
 std::wstring TestComDll();
 std::wstring TestComVersionedDll();  // the test module with file version 4.3.2.1
+std::wstring TestComVersion3Dll();   // the same with file version 3.0.0.0
 std::wstring PlantedDir();
 std::wstring BaseDocument();
 

@@ -120,6 +120,9 @@ TEST_F(InstallerPopups, RestartPromptOfASilentRun) {
       {L"1", {L"Yes", L"No"}, L"PCのリブートを実行しますか？。"},
       {L"0", {L"OK"}, L"PCの再起動を行って下さい。"},
   };
+  // The package brings another build of the module than the one in use
+  // (the same one would not be written at all).
+  ASSERT_TRUE(FileWriteBytes(module_, module_bytes_ + std::string(4096, '\x5a')));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.reboot_run);
     ASSERT_TRUE(FileWriteBytes(Target(), module_bytes_));

@@ -1,5 +1,6 @@
 // Fuzzes the Installer's readers of untrusted text: the command line and
-// the names taken from a package's configuration document.
+// the names taken from a package's configuration document, and the log's
+// escaping of them.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -20,6 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   command_line_switches(line, &switches);
   if (TextLength(switches.rest) > n || TextLength(switches.log_path) >= COMMAND_LOG_CAP)
     __builtin_trap();
+
+  // An escaped log line holds no control character and fits its buffer.
+  wchar_t escaped[64];
+  size_t k = log_text_escape(line, escaped, 64);
+  if (k >= 64 || TextLength(escaped) != k) __builtin_trap();
+  for (size_t i = 0; i < k; ++i)
+    if (escaped[i] < 0x20 || (escaped[i] >= 0x7F && escaped[i] <= 0x9F)) __builtin_trap();
+  folder_is_absolute(line);
 
   wchar_t guid[256];
   if (command_line_is_uninstall(line)) {

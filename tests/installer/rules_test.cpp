@@ -282,24 +282,134 @@ TEST(InstallerUninstallEntry, FactsForTheProgramListAndDeploymentTools) {
   EXPECT_EQ(std::wstring(quiet), L"\"C:\\u\\hvuninst.exe\" -UnInstall/x -Silent/");
 }
 
-TEST(InstallerSharedCount, InstallCountsTheEarlierOwnerAndAReinstallOnce) {
+const unsigned long kMax = SHARED_COUNT_MAX;
+const SharedCount kNone = {SHARED_NONE, 0}, kUnknown = {SHARED_UNKNOWN_FORM, 0};
+SharedCount Counted(unsigned long n) { return {SHARED_COUNTED, n}; }
+
+// Only a 4-byte REG_DWORD is a count; every other form is users that
+// cannot be counted, and 0 is no count.
+TEST(InstallerSharedCount, OnlyAFourByteDwordIsACount) {
   struct Row {
+    bool found;
+    unsigned long type, size, value;
+    SharedKind kind;
     unsigned long count;
-    bool existed, reinstall;
-    unsigned long after;
   } rows[] = {
-      {0, false, false, 1},  // the first owner of a new file
-      {0, true, false, 2},   // a file that was there without a count: its owner and us
-      {1, true, false, 2},   {5, true, false, 6},
-      {2, true, true, 2},    // our entry is still there: counted already
-      {0, true, true, 1},    // installed before counts were kept
+      {false, 0, 0, 0, SHARED_NONE, 0},        {true, 4, 4, 3, SHARED_COUNTED, 3},
+      {true, 4, 4, 0, SHARED_NONE, 0},         {true, 4, 4, kMax, SHARED_COUNTED, kMax},
+      {true, 1, 4, 3, SHARED_UNKNOWN_FORM, 0},   // text
+      {true, 3, 4, 3, SHARED_UNKNOWN_FORM, 0},   // binary
+      {true, 11, 8, 3, SHARED_UNKNOWN_FORM, 0},  // a 64-bit value
+      {true, 4, 2, 3, SHARED_UNKNOWN_FORM, 0},   // a DWORD of two bytes
+      {true, 0, 17, 0, SHARED_UNKNOWN_FORM, 0},  // there, but not readable
+  };
+  for (const Row& r : rows) {
+    SharedCount c = shared_count_classify(r.found, r.type, r.size, r.value);
+    EXPECT_EQ(c.kind, r.kind) << r.type << " " << r.size;
+    EXPECT_EQ(c.count, r.count) << r.type << " " << r.size;
+  }
+}
+
+TEST(InstallerSharedCount, InstallAndUninstallSteps) {
+  struct Row {
+    const char* what;
+    bool install;
+    SharedCount now;
+    bool existed, reinstall;
+    bool write;
+    unsigned long count;
+    bool keep;
+  } rows[] = {
+      {"first owner of a new file", true, kNone, false, false, true, 1, true},
+      {"file there without a count: its owner and us", true, kNone, true, false, true, 2, true},
+      {"one more user", true, Counted(5), true, false, true, 6, true},
+      {"our entry still there: counted already", true, Counted(2), true, true, false, 2, true},
+      {"installed before counts were kept", true, kNone, true, true, true, 1, true},
+      {"at its maximum it stays", true, Counted(kMax), true, false, false, kMax, true},
+      {"a form not ours is left alone", true, kUnknown, true, false, false, 0, true},
+      {"no count: the module goes", false, kNone, false, false, false, 0, false},
+      {"the last user: value and module go", false, Counted(1), false, false, true, 0, false},
+      {"others remain", false, Counted(7), false, false, true, 6, true},
+      {"a maximum tells nothing: kept", false, Counted(kMax), false, false, false, kMax, true},
+      {"unknown form: the module stays", false, kUnknown, false, false, false, 0, true},
+  };
+  for (const Row& r : rows) {
+    SharedStep step = r.install ? shared_count_after_install(r.now, r.existed, r.reinstall)
+                                : shared_count_after_uninstall(r.now);
+    EXPECT_EQ(step.write, r.write) << r.what;
+    if (r.write) EXPECT_EQ(step.count, r.count) << r.what;
+    EXPECT_EQ(step.keep_module, r.keep) << r.what;
+  }
+}
+
+ModuleVersion Version(unsigned a, unsigned b, unsigned c, unsigned d) {
+  return {true, a << 16 | b, c << 16 | d};
+}
+
+TEST(InstallerModule, OnlyAKnownHigherVersionInPlaceStays) {
+  const ModuleVersion unknown = {false, 0, 0};
+  struct Row {
+    const char* what;
+    bool in_place, identical;
+    ModuleVersion have, bring;
+    ModulePlacement placement;
+  } rows[] = {
+      {"nothing there", false, false, unknown, Version(3, 0, 0, 0), PLACE_COPY},
+      {"the same bytes", true, true, Version(3, 0, 0, 0), Version(3, 0, 0, 0),
+       PLACE_KEEP_IDENTICAL},
+      {"newer in place", true, false, Version(4, 0, 0, 0), Version(3, 9, 9, 9), PLACE_KEEP_NEWER},
+      {"newer by the last part", true, false, Version(3, 0, 0, 2), Version(3, 0, 0, 1),
+       PLACE_KEEP_NEWER},
+      {"older in place", true, false, Version(3, 0, 0, 0), Version(4, 0, 0, 0), PLACE_COPY},
+      {"same version, other bytes", true, false, Version(3, 0, 0, 0), Version(3, 0, 0, 0),
+       PLACE_COPY},
+      {"none in place", true, false, unknown, Version(1, 0, 0, 0), PLACE_COPY},
+      {"none in the package", true, false, Version(9, 0, 0, 0), unknown, PLACE_COPY},
   };
   for (const Row& r : rows)
-    EXPECT_EQ(shared_count_after_install(r.count, r.existed, r.reinstall), r.after)
-        << r.count << " " << r.existed << " " << r.reinstall;
-  // The uninstall removes the module only when no other product is left.
-  const unsigned long uninstall[][2] = {{0, 0}, {1, 0}, {2, 1}, {7, 6}};
-  for (const auto& u : uninstall) EXPECT_EQ(shared_count_after_uninstall(u[0]), u[1]) << u[0];
+    EXPECT_EQ(module_placement(r.in_place, r.identical, r.have, r.bring), r.placement) << r.what;
+  EXPECT_EQ(module_version_compare(Version(2, 1, 0, 0), Version(2, 0, 65535, 65535)), 1);
+  // Registered again unless this product's earlier run registered the
+  // same bytes.
+  EXPECT_FALSE(registration_needed(PLACE_KEEP_IDENTICAL, true));
+  EXPECT_TRUE(registration_needed(PLACE_KEEP_IDENTICAL, false) &&
+              registration_needed(PLACE_KEEP_NEWER, true));
+  wchar_t text[32];
+  module_version_text(text, 32, Version(4, 3, 65535, 1));
+  EXPECT_EQ(std::wstring(text), L"4.3.65535.1");
+  module_version_text(text, 32, unknown);
+  EXPECT_EQ(std::wstring(text), L"不明");
+}
+
+TEST(InstallerFolders, OnlyAFolderNamedInFull) {
+  for (const wchar_t* folder : {L"C:\\Windows\\system32", L"d:\\", L"\\\\srv\\share",
+                                L"\\\\srv\\share\\Program Files"})
+    EXPECT_TRUE(folder_is_absolute(folder)) << folder;
+  for (const wchar_t* folder : {L"", L"\\", L"\\Program Files", L"C:", L"C:Windows", L"1:\\x",
+                                L"\\\\", L"\\\\srv", L"\\\\srv\\", L"\\\\\\share", L"Program Files"})
+    EXPECT_FALSE(folder_is_absolute(folder)) << folder;
+  EXPECT_FALSE(folder_is_absolute(nullptr));
+}
+
+TEST(InstallerLog, NoTextMakesALineOfItsOwn) {
+  struct Row {
+    const wchar_t* text;
+    const wchar_t* logged;
+  } rows[] = {
+      {L"開始: C:\\a.exe -Silent/", L"開始: C:\\a.exe -Silent/"},
+      {L"-UnInstall/{x}\r\n2026-01-01 00:00:00 終了: 状態 0", L"-UnInstall/{x}\\x0D\\x0A2026-01-01 00:00:00 終了: 状態 0"},
+      {L"a\tb\x7F\x85" L"c", L"a\\x09b\\x7F\\x85c"},
+      {L"x\x2028y\x2029", L"x\\u2028y\\u2029"},
+  };
+  for (const Row& r : rows) {
+    wchar_t out[128];
+    EXPECT_EQ(log_text_escape(r.text, out, 128), std::wstring(r.logged).size()) << r.logged;
+    EXPECT_EQ(std::wstring(out), r.logged);
+  }
+  // An escape that does not fit is left out whole.
+  wchar_t small[6];
+  EXPECT_EQ(log_text_escape(L"ab\ncd", small, 6), 2u);
+  EXPECT_EQ(std::wstring(small), L"ab");
 }
 
 TEST(InstallerCommandLine, SwitchesAnywhereLeaveTheRestAsItWas) {
@@ -339,7 +449,7 @@ TEST(InstallerCommandLine, SwitchesAnywhereLeaveTheRestAsItWas) {
 }
 
 TEST(InstallerStatus, EveryStatusHasAMeaning) {
-  for (int status : {0, 11, 12, 13, 14, 21, 22, 23, 24, 31, 32, 33, 34, 41, 999, 3010})
+  for (int status : {0, 11, 12, 13, 14, 21, 22, 23, 24, 25, 31, 32, 33, 34, 41, 999, 3010})
     EXPECT_NE(std::wstring(run_status_meaning(status)), L"不明") << status;
   EXPECT_EQ(std::wstring(run_status_meaning(35)), L"不明");
 }

@@ -1,6 +1,7 @@
 // Finding the version resource's fixed part in PE images built byte by
-// byte here: both header forms, the language fallback, and every damaged or
-// shortened image refused without reading outside its bytes.
+// byte here, over their bytes and through a reader: both header forms, the
+// language fallback, and every damaged or shortened image refused without
+// reading outside its bytes.
 #include "package/pe_image.h"
 
 #include <gtest/gtest.h>
@@ -94,8 +95,40 @@ Image Build(bool plus, std::vector<uint16_t> languages = {0x411}) {
   return im;
 }
 
-// Runs the whole look-up on an image of length bytes, as the stamp does.
+uint32_t ReadBytes(void* context, uint32_t offset, void* out, uint32_t count) {
+  const std::vector<uint8_t>* bytes = static_cast<const std::vector<uint8_t>*>(context);
+  if (offset >= bytes->size()) return 0;
+  uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes->size() - offset));
+  memcpy(out, bytes->data() + offset, n);
+  return n;
+}
+
+bool FixedPartInMemory(const std::vector<uint8_t>& file, uint16_t language, size_t* at);
+
+// Runs the whole look-up on an image of length bytes, over its bytes in
+// memory and through a reader as the Installer reads a module's version;
+// both find the same fixed part, or neither does.
 bool FixedPart(const std::vector<uint8_t>& file, uint16_t language, size_t* at) {
+  bool found = FixedPartInMemory(file, language, at);
+  std::vector<uint8_t> copy = file;
+  PeReader reader{ReadBytes, &copy};
+  uint32_t read_at = 0, ms = 0, ls = 0;
+  uint8_t fixed[VERSION_FIXED_SIZE];
+  bool read = pe_version_find(reader, language, &read_at, fixed);
+  EXPECT_EQ(read, found) << file.size();
+  if (read && found) {
+    EXPECT_EQ(read_at, *at);
+    EXPECT_EQ(memcmp(fixed, file.data() + read_at, VERSION_FIXED_SIZE), 0);
+  }
+  if (pe_file_version(reader, &ms, &ls)) {
+    EXPECT_TRUE(pe_version_find(reader, 0, &read_at, fixed));
+    EXPECT_EQ(ms, fixed[VERSION_FILE_MS] | fixed[VERSION_FILE_MS + 1] << 8 |
+                      fixed[VERSION_FILE_MS + 2] << 16 | uint32_t(fixed[VERSION_FILE_MS + 3]) << 24);
+  }
+  return found;
+}
+
+bool FixedPartInMemory(const std::vector<uint8_t>& file, uint16_t language, size_t* at) {
   uint32_t rva = 0, offset = 0, data_rva = 0, data_size = 0;
   PeSection s{};
   if (!pe_resource_section(file.data(), file.size(), &rva, &s)) return false;
@@ -242,14 +275,6 @@ std::vector<uint8_t> ModuleImage(uint16_t machine, std::vector<std::string> name
     text += names[i].size() + 1;
   }
   return im.bytes;
-}
-
-uint32_t ReadBytes(void* context, uint32_t offset, void* out, uint32_t count) {
-  const std::vector<uint8_t>* bytes = static_cast<const std::vector<uint8_t>*>(context);
-  if (offset >= bytes->size()) return 0;
-  uint32_t n = static_cast<uint32_t>(std::min<size_t>(count, bytes->size() - offset));
-  memcpy(out, bytes->data() + offset, n);
-  return n;
 }
 
 int Check(std::vector<uint8_t> bytes, uint16_t machine) {

@@ -1,6 +1,8 @@
-// Fuzzes the PE walks: the one that finds the version resource and the one
-// that judges a module by its exports. Any bytes as a file, nothing read
-// outside them, and what is found lies inside them.
+// Fuzzes the PE walks: the ones that find the version resource (over the
+// bytes in memory, and through a reader as the Installer reads the file
+// version of a module) and the one that judges a module by its exports.
+// Any bytes as a file, nothing read outside them, and what is found lies
+// inside them.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -31,6 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PeReader reader{Read, &input};
   int judged = pe_module_check(reader, 0x8664, "DllUnregisterServer");
   if (judged < PE_MODULE_OK || judged > PE_MODULE_NO_EXPORT) abort();
+  // The fixed part found through the reader is the 52 bytes at its offset.
+  uint32_t at = 0, ms = 0, ls = 0;
+  uint8_t found[VERSION_FIXED_SIZE];
+  if (pe_version_find(reader, 0x411, &at, found) &&
+      (at > size || size - at < VERSION_FIXED_SIZE || memcmp(data + at, found, sizeof found) != 0))
+    abort();
+  if (pe_file_version(reader, &ms, &ls) != pe_version_find(reader, 0, &at, found)) abort();
   uint32_t rva = 0, offset = 0, data_rva = 0, data_size = 0, block = 0;
   PeSection s{};
   if (!pe_resource_section(data, size, &rva, &s)) return 0;
