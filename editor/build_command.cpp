@@ -4,7 +4,7 @@
 #include "common/message.h"
 #include "editor/editor.h"
 #include "editor/project_build.h"
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 namespace {

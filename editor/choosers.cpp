@@ -12,7 +12,7 @@
 #include "common/syslib.h"
 #include "common/window.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 #include "editor/form_rules.h"
 #include "editor/resource.h"
 #include "package/package.h"

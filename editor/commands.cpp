@@ -7,8 +7,8 @@
 #include "common/time_stamp.h"
 #include "common/window.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 namespace {

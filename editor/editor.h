@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 #include "editor/editor_state.h"
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 struct EditorSession {
   HINSTANCE instance;

@@ -10,7 +10,7 @@
 #include <stddef.h>
 
 #include "common/text.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 // The three folders the editor remembers from run to run (and the three
 // start folders of its dialogs, seeded from them).

@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 // How a control is bound to its field.
 enum FormBindKind {

@@ -12,9 +12,9 @@
 #include "editor/console_output.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 #include "editor/project_build.h"
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 namespace {

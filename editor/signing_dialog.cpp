@@ -6,8 +6,8 @@
 #include "common/file.h"
 #include "common/message.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 #include "editor/signing.h"
 

@@ -1,5 +1,5 @@
 // Project files, project folders, new projects and the last-folder files.
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 
 #include <objbase.h>
 #include <string.h>
@@ -7,8 +7,8 @@
 #include "common/file.h"
 #include "common/message.h"
 #include "common/time_stamp.h"
-#include "editor/editor_text.h"
-#include "editor/project_list.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_list.h"
 #include "package/package.h"
 
 namespace {

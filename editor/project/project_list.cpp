@@ -1,13 +1,13 @@
 // The project list store: finding, recording saves and builds, and the
 // recent projects for the File menu.
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 #include <string.h>
 
 #include "common/file.h"
 #include "editor/editor_state.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 
 namespace {
 

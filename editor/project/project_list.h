@@ -1,6 +1,6 @@
 // The project list store: "Project_List.mst", one record for every project
 // ever saved, and "Project_List.now", the fifteen projects saved last, both
-// in the base folder (record layouts in editor/project_list_records.h).
+// in the base folder (record layouts in editor/project/project_list_records.h).
 //
 // The lists are read in large chunks into one static buffer of the larger
 // chunk size (225,420 bytes), whatever their length, and compared in place.
@@ -20,7 +20,7 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 // Results of the master-list routines.
 enum {

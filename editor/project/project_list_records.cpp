@@ -1,12 +1,12 @@
 // The project list records: formatting and reading their number fields,
 // the recent table and the menu texts.
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 #include <string.h>
 
 #include "common/cp932.h"
 #include "common/text.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "editor/editor_state.h"
-#include "editor/project_list.h"
-#include "editor/project_record.h"
+#include "editor/project/project_list.h"
+#include "editor/project/project_record.h"
 #include "editor/resource.h"
-#include "editor/signing_settings.h"
+#include "editor/project/signing_settings.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/editor/signing_support.h"
 #include "tests/support/ui_driver.h"

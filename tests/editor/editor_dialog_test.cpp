@@ -20,7 +20,7 @@
 #include "common/file_syscalls.h"
 #include "common/message.h"
 #include "editor/editor.h"
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/support/ui_driver.h"

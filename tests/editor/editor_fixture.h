@@ -14,7 +14,7 @@
 #include <string>
 
 #include "editor/editor_state.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 #include "tests/common/scratch.h"
 
 namespace editor_test {

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 #include "editor/resource.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/support/ui_driver.h"

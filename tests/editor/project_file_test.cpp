@@ -1,7 +1,7 @@
 // Project files and folders under Wine: the opening checks in their order,
 // saving with attachments copied into the project folder, the last-folder
 // files, and new projects with their GUIDs.
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 
 #include <string.h>
 
@@ -9,8 +9,8 @@
 
 #include "common/message.h"
 #include "editor_fixture.h"
-#include "editor/editor_text.h"
-#include "editor/project_list.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_list.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // builds counted in other processes that a save keeps, updates that wait
 // for another process's, and what happens when a list cannot be opened,
 // read or written.
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 #include "common/file_syscalls.h"
 

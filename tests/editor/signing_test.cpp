@@ -17,7 +17,7 @@
 
 #include "common/file.h"
 #include "common/file_syscalls.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 #include "tests/common/scratch.h"
 #include "tests/editor/signing_support.h"
 

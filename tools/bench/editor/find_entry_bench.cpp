@@ -20,7 +20,7 @@
 #include <string.h>
 
 #include "editor/editor_state.h"
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 namespace {
 
