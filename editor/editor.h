@@ -2,13 +2,15 @@
 // project form and project commands, the file and folder choosers, the
 // build with its progress dialog, the signing dialog and the headless
 // build. The data they work on (records, folders, lists) is in
-// editor/editor_state.h; this is the state of the program's windows.
+// editor/editor_state.h and is stored by the data layer, editor/project/;
+// this is the state of the program's windows.
 #pragma once
 
 #include <windows.h>
 
 #include "common/text.h"
 #include "editor/editor_state.h"
+#include "editor/project/project_file.h"
 #include "editor/project/project_list.h"
 
 struct EditorSession {
@@ -136,6 +138,29 @@ void choose_module();
 bool module_select(const wchar_t* path);
 
 // The project commands (commands.cpp).
+
+// Makes the working record a new project with a fresh GUID.
+void reset_project_record();
+
+// Opens the project file at path (project_file_open below the project
+// root). On success both the working record and the saved copy hold it,
+// the remembered and start folders follow it, and the result is 0.
+// Otherwise both records are untouched and the result is the message to
+// show with *caption.
+int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError);
+
+// Saves the working record as the project file at path
+// (project_file_save with the editor's folders and build count); once the
+// save has got past its checks, whatever the list and the file then do,
+// the remembered and start folders follow the project. Returns
+// project_file_save's result.
+int save_project_file(const wchar_t* path, bool chosen_in_dialog, int* detail,
+                      DWORD* sysError);
+
+// Reads the three last-folder files into the remembered folders, and
+// writes the remembered folders back (last_folders_read, _write).
+void load_last_folders();
+void store_last_folders();
 
 void command_new();
 void command_open();

@@ -10,8 +10,8 @@
 #include <initializer_list>
 
 #include "editor/editor.h"
-#include "editor/project/editor_text.h"
 #include "editor/form_rules.h"
+#include "editor/project/editor_text.h"
 #include "editor/project/project_file.h"
 #include "editor/resource.h"
 

@@ -165,7 +165,8 @@ void rebuild_recent_menu(int mode) {
       DeleteMenu(file, id, MF_BYCOMMAND);
   } else {
     DWORD error = 0;
-    if (read_recent_projects(&editor.recent, &error) == RECENT_OK && editor.recent.count > 0) {
+    if (read_recent_projects(editor_state.base_folder, &editor.recent, &error) == RECENT_OK &&
+        editor.recent.count > 0) {
       for (int i = 0; i < editor.recent.count; ++i)
         AppendMenuW(file, MF_STRING, IDM_RECENT_FIRST + i, editor.recent.text[i]);
       AppendMenuW(file, MF_SEPARATOR, IDM_RECENT_SEPARATOR, NULL);

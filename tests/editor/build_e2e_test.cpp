@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "editor/editor_state.h"
+#include "editor/project/project_file.h"
 #include "editor/project/project_list.h"
 #include "editor/project/project_record.h"
-#include "editor/resource.h"
 #include "editor/project/signing_settings.h"
+#include "editor/resource.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/editor/signing_support.h"
 #include "tests/support/ui_driver.h"
@@ -629,12 +630,16 @@ TEST_F(BuildE2E, HeadlessBuildsAndEditorSavesRacing) {
   editor_state.working = Project();
   editor_state.build_count = 0;
   const std::wstring name = L"Build " + tag_;
+  // A save as the editor's: the lists first, then the file.
   auto save = [&] {
     DWORD error = 0;
-    int file_status = 0;
     editor_state.build_count = 0;  // the editor's count, as it was when it opened
-    return record_project_save(L"20240102030405", name.c_str(), guid_.c_str(),
-                               base_.folder().c_str(), L"project.sip", &file_status, &error);
+    int listed = record_project_save(base_.folder().c_str(), L"20240102030405", name.c_str(),
+                                     guid_.c_str(), base_.folder().c_str(), L"project.sip",
+                                     &editor_state.build_count, &error);
+    if (listed == LIST_OK)
+      project_file_store(base_.Path(L"project.sip").c_str(), &editor_state.working, &error);
+    return listed;
   };
   ASSERT_EQ(save(), LIST_OK);
   struct Saver {
