@@ -57,6 +57,19 @@ void RemoveSlot(RecentTable* table, int index) {
   memset(&table->slots[RECENT_SLOTS - 1], 0, sizeof(RecentRecord));
 }
 
+// Removes the first non-empty slot whose entry matches. Returns whether
+// one was removed.
+template <typename Match>
+bool RemoveFirst(RecentTable* table, Match matches) {
+  for (int i = 0; i < RECENT_SLOTS; ++i) {
+    if (!SlotEmpty(&table->slots[i]) && matches(table->slots[i].entry)) {
+      RemoveSlot(table, i);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool list_entry_set(ListEntry* entry, const char* key, const char* project_name,
@@ -161,23 +174,12 @@ void recent_table_load(RecentTable* table, const void* bytes, size_t size) {
 }
 
 bool recent_table_remove_key(RecentTable* table, const char key[48]) {
-  for (int i = 0; i < RECENT_SLOTS; ++i) {
-    if (!SlotEmpty(&table->slots[i]) && list_entry_has_key(&table->slots[i].entry, key)) {
-      RemoveSlot(table, i);
-      return true;
-    }
-  }
-  return false;
+  return RemoveFirst(table, [key](const ListEntry& e) { return list_entry_has_key(&e, key); });
 }
 
 bool recent_table_remove_path(RecentTable* table, const ListEntry* entry) {
-  for (int i = 0; i < RECENT_SLOTS; ++i) {
-    if (!SlotEmpty(&table->slots[i]) && list_entries_same_path(&table->slots[i].entry, entry)) {
-      RemoveSlot(table, i);
-      return true;
-    }
-  }
-  return false;
+  return RemoveFirst(table,
+                     [entry](const ListEntry& e) { return list_entries_same_path(&e, entry); });
 }
 
 void recent_table_push_front(RecentTable* table, const ListEntry* entry) {
