@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "common/text.h"
 #include "editor/editor_state.h"
 #include "editor/project/project_file.h"
@@ -68,6 +70,11 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 // Mode 0 adds the recent projects (651-665, separator 666) and the exit
 // item to the File menu; mode 1 removes them.
 void rebuild_recent_menu(int mode);
+
+// The colours of a read-only field of a dialog, for WM_CTLCOLORSTATIC:
+// black text on the editor's own background when control is one of ids
+// (returns the brush), the system's otherwise (returns FALSE).
+INT_PTR readonly_field_colours(HDC dc, HWND control, std::initializer_list<int> ids);
 
 // Shows text id of the string table in a message box of the main window.
 int message_show(UINT id, const wchar_t* caption, UINT flags);

@@ -57,25 +57,6 @@ void MainInit(HWND dialog) {
   desktop_init(dialog);
 }
 
-bool ReadOnlyField(HWND control) {
-  switch (GetDlgCtrlID(control)) {
-    case IDC_PROJECT_FOLDER:
-    case IDC_PROJECT_GUID:
-    case IDC_MODULE_PATH:
-    case IDC_INSTALLER_FOLDER:
-      return true;
-  }
-  return false;
-}
-
-// Read-only fields: black text on the editor's own background.
-INT_PTR MainColours(HDC dc, HWND control) {
-  if (!ReadOnlyField(control)) return FALSE;
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
-  return reinterpret_cast<INT_PTR>(editor.readonly_brush);
-}
-
 void AboutShow() {
   DialogBoxParamW(editor.instance, MAKEINTRESOURCEW(IDD_ABOUT), editor.main, AboutDialogProc, 0);
 }
@@ -146,7 +127,10 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       session_end(wparam != FALSE);
       return TRUE;
     case WM_CTLCOLORSTATIC:
-      return MainColours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+      // The form's read-only displays.
+      return readonly_field_colours(
+          reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+          {IDC_PROJECT_FOLDER, IDC_PROJECT_GUID, IDC_MODULE_PATH, IDC_INSTALLER_FOLDER});
     case WM_DESTROY:
       ShortcutsStop();
       editor.main = NULL;
@@ -174,6 +158,17 @@ void rebuild_recent_menu(int mode) {
     AppendMenuW(file, MF_STRING, IDM_EXIT, kExitItem);
   }
   DrawMenuBar(editor.main);
+}
+
+INT_PTR readonly_field_colours(HDC dc, HWND control, std::initializer_list<int> ids) {
+  int id = GetDlgCtrlID(control);
+  for (int field : ids) {
+    if (field != id) continue;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    return reinterpret_cast<INT_PTR>(editor.readonly_brush);
+  }
+  return FALSE;
 }
 
 int message_show(UINT id, const wchar_t* caption, UINT flags) {

@@ -218,14 +218,9 @@ INT_PTR CALLBACK SigningProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
     case WM_COMMAND:
       SigningCommand(dialog, LOWORD(wparam));
       return TRUE;
-    case WM_CTLCOLORSTATIC: {
-      int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
-      if (id != IDC_SIGN_TOOL_FOLDER && id != IDC_SIGN_CERTIFICATE) return FALSE;
-      HDC dc = reinterpret_cast<HDC>(wparam);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(0, 0, 0));
-      return reinterpret_cast<INT_PTR>(editor.readonly_brush);
-    }
+    case WM_CTLCOLORSTATIC:
+      return readonly_field_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                                    {IDC_SIGN_TOOL_FOLDER, IDC_SIGN_CERTIFICATE});
   }
   return FALSE;
 }
