@@ -68,6 +68,21 @@ class Banner : public ::testing::Test {
   }
 };
 
+// A dialog of the Installer's templates, created but never shown.
+INT_PTR CALLBACK Inert(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Every control of a dialog has an id of its own: the Installer finds its
+// controls by id, and a second control under one id is one it never sees.
+TEST(InstallerTemplates, NoTwoControlsOfADialogShareAnId) {
+  for (int id : {IDD_MAIN, IDD_PROGRESS, IDD_WARNING}) {
+    HWND dialog =
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), nullptr, Inert, 0);
+    ASSERT_TRUE(dialog) << id;
+    EXPECT_EQ(UiSharedControlIds(dialog), std::vector<int>()) << "dialog " << id;
+    DestroyWindow(dialog);
+  }
+}
+
 // The banner drawn at its own size lands where the picture's own bitmap
 // puts it, two pixels in: upright, not mirrored top to bottom; drawn
 // into half the size it is scaled, not cut.

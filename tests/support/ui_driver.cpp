@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -407,6 +408,20 @@ bool UiWindowGoneWait(HWND window, DWORD timeout_ms) {
     Sleep(kPollMs);
   }
   return true;
+}
+
+std::vector<int> UiSharedControlIds(HWND dialog) {
+  std::vector<int> seen, shared;
+  for (HWND control = GetWindow(dialog, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    int id = GetDlgCtrlID(control);
+    if (id == -1 || id == 0xFFFF) continue;
+    if (std::find(seen.begin(), seen.end(), id) == seen.end())
+      seen.push_back(id);
+    else if (std::find(shared.begin(), shared.end(), id) == shared.end())
+      shared.push_back(id);
+  }
+  return shared;
 }
 
 HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id,

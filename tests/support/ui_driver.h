@@ -130,6 +130,11 @@ void UiDialogsCancel(DWORD thread_id);
 intptr_t UiRunModal(const std::function<intptr_t()>& modal,
                     const std::function<bool()>& drive, bool* drive_ok = nullptr);
 
+// The ids that two controls or more of a dialog share, each once, in the
+// order of the controls; the id of unnamed controls (-1) aside. Empty when
+// each control has an id of its own.
+std::vector<int> UiSharedControlIds(HWND dialog);
+
 // Waits up to timeout_ms until the window is gone.
 bool UiWindowGoneWait(HWND window, DWORD timeout_ms);
 
