@@ -171,10 +171,12 @@ TEST(EditorWindow, OptionGroupsEnableWhatTheirChoicesAllow) {
   e.Press(IDC_DELETE_ERROR_RESTART);
   EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_UNINSTALL_REBOOT_RUN); }));
   e.Press(IDC_NO_UNINSTALL);
+  // The window enables and disables its controls one after another: each
+  // is waited for.
   EXPECT_TRUE(Eventually([&] { return !e.Enabled(IDC_UNINSTALL_NORMAL); }));
   for (int id : {IDC_UNINSTALL_SILENT, IDC_UNINSTALL_WARNING, IDC_UNINSTALL_TIMEOUT,
                  IDC_DELETE_ERROR_END, IDC_DELETE_ERROR_RESTART, IDC_UNINSTALL_REBOOT_RUN})
-    EXPECT_FALSE(e.Enabled(id)) << id;
+    EXPECT_TRUE(Eventually([&] { return !e.Enabled(id); })) << id;
 
   // A new project (the changes discarded) has the uninstaller back.
   e.Command(IDM_NEW);
@@ -183,7 +185,7 @@ TEST(EditorWindow, OptionGroupsEnableWhatTheirChoicesAllow) {
   UiClick(confirm, 3);  // 破棄する
   EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_UNINSTALL_NORMAL); }));
   for (int id : {IDC_UNINSTALL_SILENT, IDC_DELETE_ERROR_END, IDC_DELETE_ERROR_RESTART})
-    EXPECT_TRUE(e.Enabled(id)) << id;
+    EXPECT_TRUE(Eventually([&] { return e.Enabled(id); })) << id;
   EXPECT_FALSE(e.Checked(IDC_NO_UNINSTALL));
   EXPECT_TRUE(e.Checked(IDC_INSTALL_NORMAL));
   EXPECT_FALSE(e.Enabled(IDC_INSTALL_REBOOT_RUN));
