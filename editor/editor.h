@@ -125,8 +125,9 @@ void form_show_saved(const wchar_t* stamp14, int update_count);
 bool project_file_save_dialog(const wchar_t* initial, wchar_t* path);
 bool project_file_open_dialog(const wchar_t* initial, wchar_t* path);
 
-// A file dialog for any file that must exist, with a title of its own.
-bool any_file_open_dialog(HWND owner, const wchar_t* title, const wchar_t* initial,
+// A file dialog for any file that must exist, with a title of its own
+// (a text of the string table).
+bool any_file_open_dialog(HWND owner, UINT title, const wchar_t* initial,
                           wchar_t* path);
 
 // The folder browser, centred over owner, with initial preselected;

@@ -10,8 +10,6 @@
 
 namespace {
 
-const wchar_t kExitItem[] = L"アプリケーションの終了(&X)";
-
 // The keyboard shortcuts of the main window, translated in the dialog's
 // own message loop.
 HACCEL Accelerators;
@@ -155,7 +153,9 @@ void rebuild_recent_menu(int mode) {
         AppendMenuW(file, MF_STRING, IDM_RECENT_FIRST + i, editor.recent.text[i]);
       AppendMenuW(file, MF_SEPARATOR, IDM_RECENT_SEPARATOR, NULL);
     }
-    AppendMenuW(file, MF_STRING, IDM_EXIT, kExitItem);
+    wchar_t exit_item[VT_PATH_CAP];
+    MessageTextLoad(exit_item, VT_PATH_CAP, IDS_EXIT_ITEM);
+    AppendMenuW(file, MF_STRING, IDM_EXIT, exit_item);
   }
   DrawMenuBar(editor.main);
 }

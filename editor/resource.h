@@ -81,6 +81,17 @@
 #define IDS_HEADLESS_USAGE 2260
 #define IDS_HEADLESS_SIGNING 2261   // "%s": the signing tool's command line
 #define IDS_HEADLESS_FAILED 2262    // "%d": the exit code
+// Texts of the windows: the titles of the file dialogs and the folder
+// browser, the File menu's exit item, the entries of the time-out lists.
+#define IDS_SAVE_TITLE 2301
+#define IDS_OPEN_TITLE 2302
+#define IDS_MODULE_TITLE 2303
+#define IDS_CERTIFICATE_TITLE 2304
+#define IDS_BROWSE_TITLE_JAPANESE 2305  // on a Japanese system
+#define IDS_BROWSE_TITLE 2306           // on any other
+#define IDS_EXIT_ITEM 2307
+#define IDS_TIMEOUT_FIRST 2320  // 2320-2333: by the list's index
+#define IDS_TIMEOUT_LAST 2333
 
 // Controls of the main window (the project form).
 #define IDC_PROJECT_GROUP 561

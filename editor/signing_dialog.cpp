@@ -13,7 +13,6 @@
 
 namespace {
 
-const wchar_t kCertificateTitle[] = L"コードサイニング証明書ファイルの選択";
 const int kToolFolderMax = 254;  // characters the folder selection may return
 
 // The controls the switch 1101 enables.
@@ -125,7 +124,7 @@ void ToolPick(HWND dialog) {
 void CertificatePick(HWND dialog) {
   wchar_t current[VT_PATH_CAP], path[VT_PATH_CAP];
   GetDlgItemTextW(dialog, IDC_SIGN_CERTIFICATE, current, VT_PATH_CAP);
-  if (any_file_open_dialog(dialog, kCertificateTitle, current, path) &&
+  if (any_file_open_dialog(dialog, IDS_CERTIFICATE_TITLE, current, path) &&
       Fits(dialog, path, sizeof Settings.certificate))
     SetDlgItemTextW(dialog, IDC_SIGN_CERTIFICATE, path);
 }
