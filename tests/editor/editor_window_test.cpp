@@ -41,12 +41,6 @@ std::string Field(const std::string& file, size_t offset, size_t size) {
   return field.substr(0, field.find('\0'));
 }
 
-std::wstring WindowsFolder() {
-  wchar_t folder[MAX_PATH];
-  GetWindowsDirectoryW(folder, MAX_PATH);
-  return folder;
-}
-
 // Writes a project file of a project named name whose project folder
 // (InstallList\GUID) exists in the base folder, as another run of the
 // editor would have left it. Returns its path.
