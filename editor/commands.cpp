@@ -241,11 +241,6 @@ INT_PTR ConfirmClose() {
 
 }  // namespace
 
-void reset_project_record() {
-  project_record_clear(&editor_state.working);
-  new_project_guid(editor_state.working.project_guid);
-}
-
 int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError) {
   ProjectRecord opened;
   int message = project_file_open(path, editor_state.project_root, &opened, caption, sysError);

@@ -92,6 +92,9 @@ void form_prepare();
 // the list does not know).
 void form_show_record(const ProjectEntry* entry);
 
+// Makes the working record a new project with a fresh GUID.
+void reset_project_record();
+
 // Starts a new project: a fresh working record (unless reset is false: the
 // one the start-up made) and its saved copy, the start folders, empty
 // fields, initial counters and the default option state.
@@ -146,9 +149,6 @@ void choose_module();
 bool module_select(const wchar_t* path);
 
 // The project commands (commands.cpp).
-
-// Makes the working record a new project with a fresh GUID.
-void reset_project_record();
 
 // Opens the project file at path (project_file_open below the project
 // root). On success both the working record and the saved copy hold it,

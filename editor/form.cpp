@@ -176,6 +176,11 @@ void form_show_record(const ProjectEntry* entry) {
   editor.pending_edit = -1;
 }
 
+void reset_project_record() {
+  project_record_clear(&editor_state.working);
+  new_project_guid(editor_state.working.project_guid);
+}
+
 void form_new_project(bool reset) {
   editor_state.build_count = 0;
   if (reset) reset_project_record();
