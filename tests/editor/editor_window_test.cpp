@@ -152,10 +152,12 @@ TEST(EditorWindow, OptionGroupsEnableWhatTheirChoicesAllow) {
   EXPECT_FALSE(e.Enabled(IDC_INSTALL_REBOOT_RUN));
   // The silent type enables them, and the time-out list with its box off.
   e.Press(IDC_INSTALL_SILENT);
+  // The window enables and disables its controls one after another: each
+  // change is waited for.
   EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_INSTALL_REBOOT_RUN); }));
-  EXPECT_TRUE(e.Enabled(IDC_INSTALL_REBOOT_MESSAGE));
+  EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_INSTALL_REBOOT_MESSAGE); }));
+  EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_INSTALL_TIMEOUT); }));
   EXPECT_FALSE(e.Checked(IDC_INSTALL_WARNING));
-  EXPECT_TRUE(e.Enabled(IDC_INSTALL_TIMEOUT));
   e.Press(IDC_INSTALL_WARNING);
   e.Press(IDC_INSTALL_WARNING);
   EXPECT_TRUE(Eventually([&] { return !e.Enabled(IDC_INSTALL_TIMEOUT); }))
@@ -165,8 +167,6 @@ TEST(EditorWindow, OptionGroupsEnableWhatTheirChoicesAllow) {
   e.Press(IDC_DELETE_ERROR_RESTART);
   EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_UNINSTALL_REBOOT_RUN); }));
   e.Press(IDC_NO_UNINSTALL);
-  // The window enables and disables its controls one after another: each
-  // is waited for.
   EXPECT_TRUE(Eventually([&] { return !e.Enabled(IDC_UNINSTALL_NORMAL); }));
   for (int id : {IDC_UNINSTALL_SILENT, IDC_UNINSTALL_WARNING, IDC_UNINSTALL_TIMEOUT,
                  IDC_DELETE_ERROR_END, IDC_DELETE_ERROR_RESTART, IDC_UNINSTALL_REBOOT_RUN})
@@ -180,9 +180,9 @@ TEST(EditorWindow, OptionGroupsEnableWhatTheirChoicesAllow) {
   EXPECT_TRUE(Eventually([&] { return e.Enabled(IDC_UNINSTALL_NORMAL); }));
   for (int id : {IDC_UNINSTALL_SILENT, IDC_DELETE_ERROR_END, IDC_DELETE_ERROR_RESTART})
     EXPECT_TRUE(Eventually([&] { return e.Enabled(id); })) << id;
-  EXPECT_FALSE(e.Checked(IDC_NO_UNINSTALL));
-  EXPECT_TRUE(e.Checked(IDC_INSTALL_NORMAL));
-  EXPECT_FALSE(e.Enabled(IDC_INSTALL_REBOOT_RUN));
+  EXPECT_TRUE(Eventually([&] { return !e.Checked(IDC_NO_UNINSTALL); }));
+  EXPECT_TRUE(Eventually([&] { return e.Checked(IDC_INSTALL_NORMAL); }));
+  EXPECT_TRUE(Eventually([&] { return !e.Enabled(IDC_INSTALL_REBOOT_RUN); }));
 }
 
 TEST(EditorWindow, SaveAsWritesTheProjectAndARecentEntryReopensIt) {
