@@ -3,8 +3,8 @@
 // installer and the signing dialog of saved projects.
 #include "common/message.h"
 #include "editor/editor.h"
+#include "editor/project/project_file.h"
 #include "editor/project_build.h"
-#include "editor/project_file.h"
 #include "editor/resource.h"
 
 namespace {
@@ -12,7 +12,8 @@ namespace {
 bool Registered(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
   DWORD error = 0;
-  return project_guid_text(record, guid) && find_project_entry(guid, NULL, &error) == LIST_OK;
+  return project_guid_text(record, guid) &&
+         find_project_entry(editor_state.base_folder, guid, NULL, &error) == LIST_OK;
 }
 
 bool Unregistered() {

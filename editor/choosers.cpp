@@ -12,8 +12,8 @@
 #include "common/syslib.h"
 #include "common/window.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
 #include "editor/form_rules.h"
+#include "editor/project/editor_text.h"
 #include "editor/resource.h"
 #include "package/package.h"
 #include "package/pe_image.h"
@@ -32,11 +32,6 @@ const wchar_t kProjectFilter[] =
     L"Project Files(*.sip)\0*.sip\0Everything File(*.*)\0*.*\0";
 const wchar_t kModuleFilter[] = L"COM File(*.DLL;*.OCX;*.EXE)\0*.DLL;*.OCX;*.EXE\0";
 const wchar_t kAnyFilter[] = L"Everything File(*.*)\0*.*\0";
-const wchar_t kSaveTitle[] = L"プロジェクトファイルの保存";
-const wchar_t kOpenTitle[] = L"プロジェクトファイルの選択";
-const wchar_t kModuleTitle[] = L"QOROCXファイルの選択";
-const wchar_t kBrowseTitleJapanese[] = L"フォルダを選択して下さい。";
-const wchar_t kBrowseTitle[] = L"Please select a folder";
 const LCID kJapanese = 1041;
 
 // The module must export this to be unregistered again by its uninstaller.
@@ -67,7 +62,7 @@ void InitialSplit(const wchar_t* initial, wchar_t* folder, wchar_t* name, size_t
 
 struct FileDialog {
   HWND owner;
-  const wchar_t* title;
+  UINT title;  // a text of the string table
   const wchar_t* filter;
   const wchar_t* default_extension;
   DWORD flags;
@@ -101,7 +96,8 @@ bool FileDialogRun(const FileDialog& d, const wchar_t* initial, wchar_t* path) {
   ofn.lpstrFile = file;
   ofn.nMaxFile = d.buffer;
   ofn.lpstrInitialDir = folder;
-  ofn.lpstrTitle = d.title;
+  wchar_t title[VT_PATH_CAP];
+  ofn.lpstrTitle = MessageTextLoad(title, VT_PATH_CAP, d.title);
   ofn.lpstrDefExt = d.default_extension;
   ofn.Flags = d.save ? d.flags : d.flags | kOpenAdded;
   bool chosen = FileDialogShow(d.save, &ofn);
@@ -127,16 +123,16 @@ bool FieldStore(int id, const wchar_t* path) {
 }  // namespace
 
 bool project_file_save_dialog(const wchar_t* initial, wchar_t* path) {
-  FileDialog d{editor.main, kSaveTitle, kProjectFilter, L"sip", kSaveFlags, kSaveBuffer, true};
+  FileDialog d{editor.main, IDS_SAVE_TITLE, kProjectFilter, L"sip", kSaveFlags, kSaveBuffer, true};
   return FileDialogRun(d, initial, path);
 }
 
 bool project_file_open_dialog(const wchar_t* initial, wchar_t* path) {
-  FileDialog d{editor.main, kOpenTitle, kProjectFilter, NULL, kOpenFlags, kOpenBuffer, false};
+  FileDialog d{editor.main, IDS_OPEN_TITLE, kProjectFilter, NULL, kOpenFlags, kOpenBuffer, false};
   return FileDialogRun(d, initial, path);
 }
 
-bool any_file_open_dialog(HWND owner, const wchar_t* title, const wchar_t* initial,
+bool any_file_open_dialog(HWND owner, UINT title, const wchar_t* initial,
                           wchar_t* path) {
   FileDialog d{owner, title, kAnyFilter, NULL, kOpenFlags, kOpenBuffer, false};
   return FileDialogRun(d, initial, path);
@@ -154,7 +150,9 @@ bool folder_browse(HWND owner, const wchar_t* initial, wchar_t* folder) {
   info.hwndOwner = owner;
   info.pidlRoot = root;
   info.pszDisplayName = display;
-  info.lpszTitle = UserDefaultLcid == kJapanese ? kBrowseTitleJapanese : kBrowseTitle;
+  wchar_t title[VT_PATH_CAP];
+  UINT title_id = UserDefaultLcid == kJapanese ? IDS_BROWSE_TITLE_JAPANESE : IDS_BROWSE_TITLE;
+  info.lpszTitle = MessageTextLoad(title, VT_PATH_CAP, title_id);
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   info.lpfn = BrowseDialogCallback;
   info.lParam = reinterpret_cast<LPARAM>(initial);
@@ -191,7 +189,7 @@ void choose_module() {
   if (!editor_state.start.module[0] ||
       TextFormat(initial, VT_PATH_CAP, L"%s\\%s", editor_state.start.module, name) < 0)
     TextCopy(initial, VT_PATH_CAP, current);
-  FileDialog d{editor.main, kModuleTitle, kModuleFilter, NULL, kOpenFlags, kOpenBuffer, false};
+  FileDialog d{editor.main, IDS_MODULE_TITLE, kModuleFilter, NULL, kOpenFlags, kOpenBuffer, false};
   if (FileDialogRun(d, initial, path)) module_select(path);
 }
 

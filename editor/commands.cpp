@@ -1,17 +1,62 @@
 // The project commands of the main window: new, open, save, save as and
 // close with the change confirmation, opening a recent project and drawing
-// a new GUID.
+// a new GUID; and the program's side of the project files: the working
+// record with its saved copy and the remembered folders.
 #include <string.h>
 
 #include "common/message.h"
 #include "common/time_stamp.h"
 #include "common/window.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
 #include "editor/resource.h"
 
 namespace {
+
+// The first length bytes of a field as UTF-16 into a VT_PATH_CAP buffer.
+bool FieldPrefixToText(wchar_t* out, const char* field, size_t length) {
+  return field_to_text(out, VT_PATH_CAP, field, length);
+}
+
+// After an open: the folder of the file, the module's folder when the
+// module path holds one, the installer folder when set. A folder whose
+// condition fails keeps its value.
+void RememberOpened(const wchar_t* path, const ProjectRecord* record) {
+  EditorFolders& remembered = editor_state.remembered;
+  wchar_t folder[VT_PATH_CAP], name[VT_PATH_CAP];
+  if (path_split(path, folder, VT_PATH_CAP, name, VT_PATH_CAP))
+    TextCopy(remembered.project, VT_PATH_CAP, folder);
+  ptrdiff_t cut = field_folder_length(record->module_path, sizeof record->module_path);
+  if (cut >= 0 && FieldPrefixToText(folder, record->module_path, static_cast<size_t>(cut)))
+    TextCopy(remembered.module, VT_PATH_CAP, folder);
+  if (record->installer_folder[0] &&
+      FieldPrefixToText(folder, record->installer_folder, sizeof record->installer_folder))
+    TextCopy(remembered.installer, VT_PATH_CAP, folder);
+  editor_start_folders_reset();
+}
+
+// After a save: the module path cut at its last "\" (the whole text when it
+// holds none), the installer folder, and the folder of the project file.
+void RememberSaved(const wchar_t* path, const ProjectRecord* record) {
+  EditorFolders& remembered = editor_state.remembered;
+  wchar_t folder[VT_PATH_CAP], name[VT_PATH_CAP];
+  path_split(path, folder, VT_PATH_CAP, name, VT_PATH_CAP);
+  ptrdiff_t cut = field_folder_length(record->module_path, sizeof record->module_path);
+  size_t module_length = cut >= 0 ? static_cast<size_t>(cut)
+                                  : field_length(record->module_path, sizeof record->module_path);
+  FieldPrefixToText(remembered.module, record->module_path, module_length);
+  FieldPrefixToText(remembered.installer, record->installer_folder,
+                    sizeof record->installer_folder);
+  TextCopy(remembered.project, VT_PATH_CAP, folder);
+  editor_start_folders_reset();
+}
+
+// Whether a save got past its checks: every result but the three that
+// change nothing.
+bool SaveBegan(int result) {
+  return result != PROJECT_SAVE_NO_GUID && result != PROJECT_SAVE_BAD_PATH &&
+         result != PROJECT_SAVE_NO_FOLDER;
+}
 
 enum SaveKind {
   SAVE_PLAIN,   // 603, also when closing
@@ -47,7 +92,8 @@ void Preamble(Lookup* l) {
   Guid(guid);
   DWORD error = 0;
   memset(&l->entry, 0, sizeof l->entry);
-  l->registered = find_project_entry(guid, &l->entry, &error) == LIST_OK;
+  l->registered =
+      find_project_entry(editor_state.base_folder, guid, &l->entry, &error) == LIST_OK;
   l->update_count = l->registered ? LeadingNumber(l->entry.update_count, 8) : 0;
   TimeStamp now;
   TimeStampMake(&now);
@@ -152,7 +198,7 @@ void OpenPath(const wchar_t* path) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
   Guid(guid);
   ProjectEntry entry;
-  bool listed = find_project_entry(guid, &entry, &error) == LIST_OK;
+  bool listed = find_project_entry(editor_state.base_folder, guid, &entry, &error) == LIST_OK;
   editor_state.build_count = listed ? LeadingNumber(entry.build_count, 6) : 0;
   form_show_record(listed ? &entry : NULL);
   MenuRebuild();
@@ -194,6 +240,34 @@ INT_PTR ConfirmClose() {
 }
 
 }  // namespace
+
+int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError) {
+  ProjectRecord opened;
+  int message = project_file_open(path, editor_state.project_root, &opened, caption, sysError);
+  if (message) return message;
+  editor_state.working = opened;
+  editor_state.saved = opened;
+  RememberOpened(path, &opened);
+  return 0;
+}
+
+int save_project_file(const wchar_t* path, bool chosen_in_dialog, int* detail,
+                      DWORD* sysError) {
+  int result = project_file_save(&editor_state.working, path, editor_store(), chosen_in_dialog,
+                                 &editor_state.build_count, detail, sysError);
+  if (SaveBegan(result)) RememberSaved(path, &editor_state.working);
+  return result;
+}
+
+void load_last_folders() {
+  EditorFolders& f = editor_state.remembered;
+  last_folders_read(editor_state.base_folder, f.project, f.module, f.installer);
+}
+
+void store_last_folders() {
+  const EditorFolders& f = editor_state.remembered;
+  last_folders_write(editor_state.base_folder, f.project, f.module, f.installer);
+}
 
 void command_new() {
   Lookup l;
@@ -310,7 +384,7 @@ void signing_registration_store() {
   DWORD error = 0;
   int status = -1;
   Guid(guid);
-  if (find_project_entry(guid, &entry, &error) == LIST_OK &&
+  if (find_project_entry(editor_state.base_folder, guid, &entry, &error) == LIST_OK &&
       TextFormat(path, VT_PATH_CAP, L"%s\\%s", entry.folder, entry.file_name) >= 0 &&
       project_file_load(path, &file, &error) == 0 &&
       memcmp(file.project_guid, working.project_guid, sizeof file.project_guid) == 0) {

@@ -7,8 +7,8 @@
 #include "common/text.h"
 #include "editor/desktop_rules.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 namespace {

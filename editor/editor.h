@@ -2,14 +2,18 @@
 // project form and project commands, the file and folder choosers, the
 // build with its progress dialog, the signing dialog and the headless
 // build. The data they work on (records, folders, lists) is in
-// editor/editor_state.h; this is the state of the program's windows.
+// editor/editor_state.h and is stored by the data layer, editor/project/;
+// this is the state of the program's windows.
 #pragma once
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "common/text.h"
 #include "editor/editor_state.h"
-#include "editor/project_list.h"
+#include "editor/project/project_file.h"
+#include "editor/project/project_list.h"
 
 struct EditorSession {
   HINSTANCE instance;
@@ -67,6 +71,11 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 // item to the File menu; mode 1 removes them.
 void rebuild_recent_menu(int mode);
 
+// The colours of a read-only field of a dialog, for WM_CTLCOLORSTATIC:
+// black text on the editor's own background when control is one of ids
+// (returns the brush), the system's otherwise (returns FALSE).
+INT_PTR readonly_field_colours(HDC dc, HWND control, std::initializer_list<int> ids);
+
 // Shows text id of the string table in a message box of the main window.
 int message_show(UINT id, const wchar_t* caption, UINT flags);
 
@@ -82,6 +91,9 @@ void form_prepare();
 // and the counters and dates of its project-list entry (NULL: a project
 // the list does not know).
 void form_show_record(const ProjectEntry* entry);
+
+// Makes the working record a new project with a fresh GUID.
+void reset_project_record();
 
 // Starts a new project: a fresh working record (unless reset is false: the
 // one the start-up made) and its saved copy, the start folders, empty
@@ -116,8 +128,9 @@ void form_show_saved(const wchar_t* stamp14, int update_count);
 bool project_file_save_dialog(const wchar_t* initial, wchar_t* path);
 bool project_file_open_dialog(const wchar_t* initial, wchar_t* path);
 
-// A file dialog for any file that must exist, with a title of its own.
-bool any_file_open_dialog(HWND owner, const wchar_t* title, const wchar_t* initial,
+// A file dialog for any file that must exist, with a title of its own
+// (a text of the string table).
+bool any_file_open_dialog(HWND owner, UINT title, const wchar_t* initial,
                           wchar_t* path);
 
 // The folder browser, centred over owner, with initial preselected;
@@ -136,6 +149,26 @@ void choose_module();
 bool module_select(const wchar_t* path);
 
 // The project commands (commands.cpp).
+
+// Opens the project file at path (project_file_open below the project
+// root). On success both the working record and the saved copy hold it,
+// the remembered and start folders follow it, and the result is 0.
+// Otherwise both records are untouched and the result is the message to
+// show with *caption.
+int open_project_file(const wchar_t* path, const wchar_t** caption, DWORD* sysError);
+
+// Saves the working record as the project file at path
+// (project_file_save with the editor's folders and build count); once the
+// save has got past its checks, whatever the list and the file then do,
+// the remembered and start folders follow the project. Returns
+// project_file_save's result.
+int save_project_file(const wchar_t* path, bool chosen_in_dialog, int* detail,
+                      DWORD* sysError);
+
+// Reads the three last-folder files into the remembered folders, and
+// writes the remembered folders back (last_folders_read, _write).
+void load_last_folders();
+void store_last_folders();
 
 void command_new();
 void command_open();

@@ -22,27 +22,17 @@ bool editor_base_folder_set(const wchar_t* executable_path) {
 }
 
 bool editor_base_path(const wchar_t* name, wchar_t* out) {
-  if (editor_state.base_folder[0] == 0) return TextCopy(out, VT_PATH_MAX + 1, name) >= 0;
-  return TextFormat(out, VT_PATH_MAX + 1, L"%s\\%s", editor_state.base_folder, name) >= 0;
+  return store_path(editor_state.base_folder, name, out);
 }
 
 bool editor_project_folder(const wchar_t* guid, wchar_t* out) {
-  return TextFormat(out, VT_PATH_MAX + 1, L"%s\\%s", editor_state.project_root, guid) >= 0;
+  return store_project_folder(editor_state.project_root, guid, out);
 }
 
 void editor_start_folders_reset() {
   editor_state.start = editor_state.remembered;
 }
 
-bool path_split(const wchar_t* path, wchar_t* folder, size_t folder_cap,
-                wchar_t* name, size_t name_cap) {
-  const wchar_t* last = NULL;
-  for (const wchar_t* p = path; *p; ++p)
-    if (*p == L'\\') last = p;
-  if (!last) return false;
-  size_t folder_len = static_cast<size_t>(last - path);
-  if (folder_len >= folder_cap || TextCopy(name, name_cap, last + 1) < 0) return false;
-  wmemcpy(folder, path, folder_len);
-  folder[folder_len] = 0;
-  return true;
+ProjectStore editor_store() {
+  return ProjectStore{editor_state.base_folder, editor_state.project_root};
 }

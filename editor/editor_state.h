@@ -1,7 +1,8 @@
-// Process-wide state of the editor that the project file, the project list
-// and (later) the main window share: the base folder and the folders below
-// it, the remembered and start folders, the working record with its saved
-// copy and the open project's build count. Compiles without windows.h.
+// Process-wide state of the editor program: the base folder and the
+// folders below it, the remembered and start folders, the working record
+// with its saved copy and the open project's build count. The data layer
+// (editor/project/) is handed what it needs of it. Compiles without
+// windows.h.
 //
 // Only the user-interface thread changes it, except the build count, which
 // the build thread raises while the user-interface thread waits.
@@ -10,7 +11,8 @@
 #include <stddef.h>
 
 #include "common/text.h"
-#include "editor/project_record.h"
+#include "editor/project/project_paths.h"
+#include "editor/project/project_record.h"
 
 // The three folders the editor remembers from run to run (and the three
 // start folders of its dialogs, seeded from them).
@@ -32,22 +34,15 @@ struct EditorState {
 
 extern EditorState editor_state;
 
-// Names below the base folder.
-#define EDITOR_PROJECT_ROOT_NAME L"InstallList"
-#define EDITOR_LAST_PROJECT_FILE L"PJT_PathS"
-#define EDITOR_LAST_MODULE_FILE L"OCX_PathS"
-#define EDITOR_LAST_INSTALLER_FILE L"EXE_PathS"
-#define EDITOR_MASTER_LIST_FILE L"Project_List.mst"
-#define EDITOR_RECENT_LIST_FILE L"Project_List.now"
-
 // Sets the base folder from the executable's full path (cut at its last
 // "\" or "/"; empty when it holds neither) and the project-folder root
 // below it. Returns false, with both empty, when they do not fit.
 bool editor_base_folder_set(const wchar_t* executable_path);
 
 // Forms "%s\%s" of the base folder and a name into out (VT_PATH_CAP); a
-// name alone when the base folder is empty. Returns false, out empty, when
-// the path would be longer than the file layer accepts (259).
+// name alone when the base folder is empty (store_path). Returns false,
+// out empty, when the path would be longer than the file layer accepts
+// (259).
 bool editor_base_path(const wchar_t* name, wchar_t* out);
 
 // Forms the project folder of a GUID text, project root + "\" + GUID, into
@@ -58,7 +53,5 @@ bool editor_project_folder(const wchar_t* guid, wchar_t* out);
 // Sets the three start folders from the remembered folders.
 void editor_start_folders_reset();
 
-// Splits path at its last "\" into folder and file name. Returns false
-// when the path holds no "\" or a part does not fit its buffer.
-bool path_split(const wchar_t* path, wchar_t* folder, size_t folder_cap,
-                wchar_t* name, size_t name_cap);
+// Where the data layer finds the lists and the project folders.
+ProjectStore editor_store();

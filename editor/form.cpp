@@ -9,19 +9,14 @@
 
 #include <initializer_list>
 
+#include "common/message.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
 #include "editor/form_rules.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 namespace {
-
-// The time-out lists' entries, by index.
-const wchar_t* const kTimeouts[] = {
-    L"タイムアウト無し", L"３０秒間待つ", L"４５秒間待つ", L"６０秒間待つ", L"７５秒間待つ",
-    L"９０秒間待つ",     L"２分間待つ",   L"３分間待つ",   L"５分間待つ",   L"１０分間待つ",
-    L"１５分間待つ",     L"３０分間待つ", L"１時間待つ",   L"２時間待つ"};
 
 const wchar_t kNoDate[] = L"----/--/-- 00:00";
 const wchar_t kNewBuildCount[] = L"0     ";
@@ -154,8 +149,11 @@ void OptionNotified(const FormBinding& b, int id, int code) {
 void form_prepare() {
   HWND dialog = editor.main;
   for (int list : {IDC_INSTALL_TIMEOUT, IDC_UNINSTALL_TIMEOUT}) {
-    for (int i = 0; i < static_cast<int>(sizeof kTimeouts / sizeof kTimeouts[0]); ++i)
-      SendDlgItemMessageW(dialog, list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kTimeouts[i]));
+    for (int i = 0; i <= IDS_TIMEOUT_LAST - IDS_TIMEOUT_FIRST; ++i) {
+      wchar_t entry[VT_PATH_CAP];
+      MessageTextLoad(entry, VT_PATH_CAP, IDS_TIMEOUT_FIRST + i);
+      SendDlgItemMessageW(dialog, list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(entry));
+    }
     SendDlgItemMessageW(dialog, list, CB_SETCURSEL, 0, 0);
   }
   for (size_t i = 0; i < form_binding_count; ++i) {
@@ -176,6 +174,11 @@ void form_show_record(const ProjectEntry* entry) {
   TextSet(IDC_UPDATE_COUNT, entry ? entry->update_count : L"");
   OptionsShow();
   editor.pending_edit = -1;
+}
+
+void reset_project_record() {
+  project_record_clear(&editor_state.working);
+  new_project_guid(editor_state.working.project_guid);
 }
 
 void form_new_project(bool reset) {

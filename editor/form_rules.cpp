@@ -3,10 +3,9 @@
 
 #include <string.h>
 
-#include <initializer_list>
-
 #include "common/cp932.h"
 #include "common/text.h"
+#include "editor/resource.h"
 
 #define FIELD(name) static_cast<uint16_t>(offsetof(ProjectRecord, name)), \
                     static_cast<uint16_t>(sizeof(ProjectRecord().name))
@@ -14,37 +13,37 @@
 #define OS_FLAG(n) static_cast<uint16_t>(offsetof(ProjectRecord, os_flags) + 4 + (n)), 1
 
 const FormBinding form_bindings[] = {
-    {1101, BIND_TEXT, FIELD(project_name), 78, 0},
-    {1102, BIND_SHOWN, FIELD(project_folder), 0, 0},
-    {1104, BIND_SHOWN, FIELD(project_guid), 0, 0},
-    {1106, BIND_TEXT, FIELD(product_name), 78, 0},
-    {1107, BIND_DIGITS, FIELD(version_major), 5, 0},
-    {1108, BIND_DIGITS, FIELD(version_minor), 5, 0},
-    {1109, BIND_DIGITS, FIELD(version_build), 5, 0},
-    {1111, BIND_SHOWN, FIELD(module_path), 0, 0},
-    {1121, BIND_OS, OS_FLAG(0), 0, 0},  // Windows 2000
-    {1122, BIND_OS, OS_FLAG(1), 0, 0},  // Windows XP
-    {1123, BIND_OS, OS_FLAG(2), 0, 0},  // Windows 2003
-    {1124, BIND_OS, OS_FLAG(3), 0, 0},  // Windows Vista
-    {1125, BIND_OS, OS_FLAG(4), 0, 0},  // Windows 7
-    {1126, BIND_OS, OS_FLAG(5), 0, 0},  // Windows 2008
-    {1133, BIND_TEXT, FIELD(setup_program_name), 78, 0},
-    {1134, BIND_CHECK, FLAG(require_admin), 0, 0},
-    {1136, BIND_SHOWN, FIELD(installer_folder), 0, 0},
-    {1138, BIND_RADIO, FLAG(install_type), 0, 1139},
-    {1140, BIND_CHECK, FLAG(install_warning), 0, 0},
-    {1141, BIND_LIST, FLAG(install_warning_timeout), 0, 0},
-    {1143, BIND_RADIO, FLAG(copy_error_mode), 0, 1144},
-    {1145, BIND_CHECK, FLAG(install_reboot_message), 0, 0},
-    {1146, BIND_CHECK, FLAG(install_reboot_run), 0, 0},
-    {1147, BIND_CHECK, FLAG(no_uninstall_entry), 0, 0},
-    {1148, BIND_RADIO, FLAG(uninstall_type), 0, 1149},
-    {1150, BIND_CHECK, FLAG(uninstall_warning), 0, 0},
-    {1151, BIND_LIST, FLAG(uninstall_warning_timeout), 0, 0},
-    {1152, BIND_RADIO, FLAG(delete_error_mode), 0, 1153},
-    {1154, BIND_CHECK, FLAG(uninstall_reboot_message), 0, 0},
-    {1155, BIND_CHECK, FLAG(uninstall_reboot_run), 0, 0},
-    {1157, BIND_CHECK, FLAG(linked_installer), 0, 0},  // stays pressed while linked
+    {IDC_PROJECT_NAME, BIND_TEXT, FIELD(project_name), 78, 0},
+    {IDC_PROJECT_FOLDER, BIND_SHOWN, FIELD(project_folder), 0, 0},
+    {IDC_PROJECT_GUID, BIND_SHOWN, FIELD(project_guid), 0, 0},
+    {IDC_PRODUCT_NAME, BIND_TEXT, FIELD(product_name), 78, 0},
+    {IDC_VERSION_MAJOR, BIND_DIGITS, FIELD(version_major), 5, 0},
+    {IDC_VERSION_MINOR, BIND_DIGITS, FIELD(version_minor), 5, 0},
+    {IDC_VERSION_BUILD, BIND_DIGITS, FIELD(version_build), 5, 0},
+    {IDC_MODULE_PATH, BIND_SHOWN, FIELD(module_path), 0, 0},
+    {IDC_OS_2000, BIND_OS, OS_FLAG(0), 0, 0},
+    {IDC_OS_XP, BIND_OS, OS_FLAG(1), 0, 0},
+    {IDC_OS_2003, BIND_OS, OS_FLAG(2), 0, 0},
+    {IDC_OS_VISTA, BIND_OS, OS_FLAG(3), 0, 0},
+    {IDC_OS_7, BIND_OS, OS_FLAG(4), 0, 0},
+    {IDC_OS_2008, BIND_OS, OS_FLAG(5), 0, 0},
+    {IDC_SETUP_NAME, BIND_TEXT, FIELD(setup_program_name), 78, 0},
+    {IDC_REQUIRE_ADMIN, BIND_CHECK, FLAG(require_admin), 0, 0},
+    {IDC_INSTALLER_FOLDER, BIND_SHOWN, FIELD(installer_folder), 0, 0},
+    {IDC_INSTALL_NORMAL, BIND_RADIO, FLAG(install_type), 0, IDC_INSTALL_SILENT},
+    {IDC_INSTALL_WARNING, BIND_CHECK, FLAG(install_warning), 0, 0},
+    {IDC_INSTALL_TIMEOUT, BIND_LIST, FLAG(install_warning_timeout), 0, 0},
+    {IDC_COPY_ERROR_END, BIND_RADIO, FLAG(copy_error_mode), 0, IDC_COPY_ERROR_RESTART},
+    {IDC_INSTALL_REBOOT_MESSAGE, BIND_CHECK, FLAG(install_reboot_message), 0, 0},
+    {IDC_INSTALL_REBOOT_RUN, BIND_CHECK, FLAG(install_reboot_run), 0, 0},
+    {IDC_NO_UNINSTALL, BIND_CHECK, FLAG(no_uninstall_entry), 0, 0},
+    {IDC_UNINSTALL_NORMAL, BIND_RADIO, FLAG(uninstall_type), 0, IDC_UNINSTALL_SILENT},
+    {IDC_UNINSTALL_WARNING, BIND_CHECK, FLAG(uninstall_warning), 0, 0},
+    {IDC_UNINSTALL_TIMEOUT, BIND_LIST, FLAG(uninstall_warning_timeout), 0, 0},
+    {IDC_DELETE_ERROR_END, BIND_RADIO, FLAG(delete_error_mode), 0, IDC_DELETE_ERROR_RESTART},
+    {IDC_UNINSTALL_REBOOT_MESSAGE, BIND_CHECK, FLAG(uninstall_reboot_message), 0, 0},
+    {IDC_UNINSTALL_REBOOT_RUN, BIND_CHECK, FLAG(uninstall_reboot_run), 0, 0},
+    {IDC_LINKED_INSTALLER, BIND_CHECK, FLAG(linked_installer), 0, 0},  // pressed while linked
 };
 const size_t form_binding_count = sizeof form_bindings / sizeof form_bindings[0];
 
@@ -103,10 +102,28 @@ bool form_text_commit(ProjectRecord* record, const FormBinding& b, const char* t
 // --- Option groups -----------------------------------------------------
 
 const int form_view_ids[FORM_VIEW_SLOTS] = {
-    587,  595,  596,  1121, 1122, 1123, 1124, 1125, 1126, 1134, 1138, 1139, 1140, 1141,
-    1143, 1144, 1145, 1146, 1147, 1148, 1149, 1150, 1151, 1152, 1153, 1154, 1155, 1157};
+    IDC_INSTALL_TIMEOUT_LABEL, IDC_UNINSTALL_TIMEOUT_LABEL, IDC_DELETE_ERROR_LABEL,
+    IDC_OS_2000, IDC_OS_XP, IDC_OS_2003, IDC_OS_VISTA, IDC_OS_7, IDC_OS_2008,
+    IDC_REQUIRE_ADMIN,
+    IDC_INSTALL_NORMAL, IDC_INSTALL_SILENT, IDC_INSTALL_WARNING, IDC_INSTALL_TIMEOUT,
+    IDC_COPY_ERROR_END, IDC_COPY_ERROR_RESTART, IDC_INSTALL_REBOOT_MESSAGE, IDC_INSTALL_REBOOT_RUN,
+    IDC_NO_UNINSTALL,
+    IDC_UNINSTALL_NORMAL, IDC_UNINSTALL_SILENT, IDC_UNINSTALL_WARNING, IDC_UNINSTALL_TIMEOUT,
+    IDC_DELETE_ERROR_END, IDC_DELETE_ERROR_RESTART, IDC_UNINSTALL_REBOOT_MESSAGE,
+    IDC_UNINSTALL_REBOOT_RUN,
+    IDC_LINKED_INSTALLER};
 
 namespace {
+
+// The controls the option rules enable and disable together.
+const int kInstallWarning[] = {IDC_INSTALL_TIMEOUT_LABEL, IDC_INSTALL_WARNING, IDC_INSTALL_TIMEOUT};
+const int kInstallReboot[] = {IDC_INSTALL_REBOOT_MESSAGE, IDC_INSTALL_REBOOT_RUN};
+const int kUninstallChoices[] = {IDC_UNINSTALL_NORMAL, IDC_UNINSTALL_SILENT,
+                                 IDC_DELETE_ERROR_LABEL, IDC_DELETE_ERROR_END,
+                                 IDC_DELETE_ERROR_RESTART};
+const int kUninstallWarning[] = {IDC_UNINSTALL_TIMEOUT_LABEL, IDC_UNINSTALL_WARNING,
+                                 IDC_UNINSTALL_TIMEOUT};
+const int kUninstallReboot[] = {IDC_UNINSTALL_REBOOT_MESSAGE, IDC_UNINSTALL_REBOOT_RUN};
 
 int Slot(int id) {
   for (int i = 0; i < FORM_VIEW_SLOTS; ++i)
@@ -114,7 +131,8 @@ int Slot(int id) {
   return -1;
 }
 
-void EnableAll(FormView* view, std::initializer_list<int> ids, bool enabled) {
+template <size_t N>
+void EnableAll(FormView* view, const int (&ids)[N], bool enabled) {
   for (int id : ids) form_view_enable(view, id, enabled);
 }
 
@@ -127,7 +145,7 @@ uint8_t Flag(const ProjectRecord& record, const FormBinding& b) {
 }
 
 int* ListSelection(FormView* view, int id) {
-  return id == 1141 ? &view->install_timeout : &view->uninstall_timeout;
+  return id == IDC_INSTALL_TIMEOUT ? &view->install_timeout : &view->uninstall_timeout;
 }
 
 // The check boxes, radio buttons and lists from their fields.
@@ -163,8 +181,8 @@ void RecordFromView(const FormBinding& b, FormView* view, ProjectRecord* record)
 // What the installer's type and update-error choices enable.
 void InstallerEnables(FormView* view, const ProjectRecord& r) {
   bool silent = r.install_type != 0;
-  EnableAll(view, {587, 1140, 1141}, silent);
-  EnableAll(view, {1145, 1146}, silent && r.copy_error_mode != 0);
+  EnableAll(view, kInstallWarning, silent);
+  EnableAll(view, kInstallReboot, silent && r.copy_error_mode != 0);
 }
 
 // What the uninstaller's type and delete-error choices enable, unless no
@@ -172,9 +190,9 @@ void InstallerEnables(FormView* view, const ProjectRecord& r) {
 void UninstallerEnables(FormView* view, const ProjectRecord& r) {
   bool registered = r.no_uninstall_entry != 1;
   bool silent = r.uninstall_type != 0;
-  EnableAll(view, {1148, 1149, 596, 1152, 1153}, registered);
-  EnableAll(view, {595, 1150, 1151}, registered && silent);
-  EnableAll(view, {1154, 1155}, registered && silent && r.delete_error_mode != 0);
+  EnableAll(view, kUninstallChoices, registered);
+  EnableAll(view, kUninstallWarning, registered && silent);
+  EnableAll(view, kUninstallReboot, registered && silent && r.delete_error_mode != 0);
 }
 
 }  // namespace
@@ -216,32 +234,39 @@ bool form_option_command(int id, FormView* view, ProjectRecord* record) {
   RecordFromView(*b, view, record);
   const ProjectRecord& r = *record;
   switch (b->id) {
-    case 1138:
+    case IDC_INSTALL_NORMAL:
       // The time-out list follows the type, whatever the warning box says;
       // from its next click on, it follows the warning box.
       InstallerEnables(view, r);
       break;
-    case 1140: form_view_enable(view, 1141, r.install_warning == 1); break;
-    case 1143: EnableAll(view, {1145, 1146}, r.install_type != 0 && r.copy_error_mode != 0); break;
-    case 1147:
+    case IDC_INSTALL_WARNING:
+      form_view_enable(view, IDC_INSTALL_TIMEOUT, r.install_warning == 1);
+      break;
+    case IDC_COPY_ERROR_END:
+      EnableAll(view, kInstallReboot, r.install_type != 0 && r.copy_error_mode != 0);
+      break;
+    case IDC_NO_UNINSTALL:
       if (r.no_uninstall_entry == 1) {
         UninstallerEnables(view, r);
       } else {
         // Taking the box off gives back what the uninstaller's choices on
         // the form enable.
-        bool silent = form_view_checked(*view, 1149);
-        EnableAll(view, {1148, 1149, 596, 1152, 1153}, true);
-        if (silent) EnableAll(view, {1150, 595, 1151}, true);
-        if (silent && form_view_checked(*view, 1153)) EnableAll(view, {1154, 1155}, true);
+        bool silent = form_view_checked(*view, IDC_UNINSTALL_SILENT);
+        EnableAll(view, kUninstallChoices, true);
+        if (silent) EnableAll(view, kUninstallWarning, true);
+        if (silent && form_view_checked(*view, IDC_DELETE_ERROR_RESTART))
+          EnableAll(view, kUninstallReboot, true);
       }
       break;
-    case 1148:
-      EnableAll(view, {595, 1150, 1151}, r.uninstall_type != 0);
-      EnableAll(view, {1154, 1155}, r.uninstall_type != 0 && r.delete_error_mode != 0);
+    case IDC_UNINSTALL_NORMAL:
+      EnableAll(view, kUninstallWarning, r.uninstall_type != 0);
+      EnableAll(view, kUninstallReboot, r.uninstall_type != 0 && r.delete_error_mode != 0);
       break;
-    case 1150: form_view_enable(view, 1151, r.uninstall_warning == 1); break;
-    case 1152:
-      EnableAll(view, {1154, 1155}, r.uninstall_type != 0 && r.delete_error_mode != 0);
+    case IDC_UNINSTALL_WARNING:
+      form_view_enable(view, IDC_UNINSTALL_TIMEOUT, r.uninstall_warning == 1);
+      break;
+    case IDC_DELETE_ERROR_END:
+      EnableAll(view, kUninstallReboot, r.uninstall_type != 0 && r.delete_error_mode != 0);
       break;
     default: break;  // fields only
   }

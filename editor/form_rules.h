@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 // How a control is bound to its field.
 enum FormBindKind {
@@ -74,8 +74,8 @@ enum { FORM_VIEW_SLOTS = 28 };
 struct FormView {
   bool checked[FORM_VIEW_SLOTS];
   bool enabled[FORM_VIEW_SLOTS];
-  int install_timeout;    // selected index of 1141
-  int uninstall_timeout;  // selected index of 1151
+  int install_timeout;    // selected index of the installer's time-out list
+  int uninstall_timeout;  // selected index of the uninstaller's
 };
 
 // The controls the view holds, in slot order.

@@ -12,9 +12,9 @@
 #include "editor/console_output.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/project_build.h"
-#include "editor/project_file.h"
 #include "editor/resource.h"
 
 namespace {
@@ -63,7 +63,8 @@ int ExitOfStep(PackageStep step) {
 void BuildRecord(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
   DWORD error = 0;
-  if (project_guid_text(record, guid) && find_project_entry(guid, NULL, &error) == LIST_OK)
+  if (project_guid_text(record, guid) &&
+      find_project_entry(editor_state.base_folder, guid, NULL, &error) == LIST_OK)
     project_build_record(record);
 }
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-const wchar_t kExitItem[] = L"アプリケーションの終了(&X)";
-
 // The keyboard shortcuts of the main window, translated in the dialog's
 // own message loop.
 HACCEL Accelerators;
@@ -55,25 +53,6 @@ void MainInit(HWND dialog) {
   caption_refresh();
   WindowCentreOnDesktop(dialog);
   desktop_init(dialog);
-}
-
-bool ReadOnlyField(HWND control) {
-  switch (GetDlgCtrlID(control)) {
-    case IDC_PROJECT_FOLDER:
-    case IDC_PROJECT_GUID:
-    case IDC_MODULE_PATH:
-    case IDC_INSTALLER_FOLDER:
-      return true;
-  }
-  return false;
-}
-
-// Read-only fields: black text on the editor's own background.
-INT_PTR MainColours(HDC dc, HWND control) {
-  if (!ReadOnlyField(control)) return FALSE;
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
-  return reinterpret_cast<INT_PTR>(editor.readonly_brush);
 }
 
 void AboutShow() {
@@ -146,7 +125,10 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       session_end(wparam != FALSE);
       return TRUE;
     case WM_CTLCOLORSTATIC:
-      return MainColours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+      // The form's read-only displays.
+      return readonly_field_colours(
+          reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+          {IDC_PROJECT_FOLDER, IDC_PROJECT_GUID, IDC_MODULE_PATH, IDC_INSTALLER_FOLDER});
     case WM_DESTROY:
       ShortcutsStop();
       editor.main = NULL;
@@ -165,14 +147,28 @@ void rebuild_recent_menu(int mode) {
       DeleteMenu(file, id, MF_BYCOMMAND);
   } else {
     DWORD error = 0;
-    if (read_recent_projects(&editor.recent, &error) == RECENT_OK && editor.recent.count > 0) {
+    if (read_recent_projects(editor_state.base_folder, &editor.recent, &error) == RECENT_OK &&
+        editor.recent.count > 0) {
       for (int i = 0; i < editor.recent.count; ++i)
         AppendMenuW(file, MF_STRING, IDM_RECENT_FIRST + i, editor.recent.text[i]);
       AppendMenuW(file, MF_SEPARATOR, IDM_RECENT_SEPARATOR, NULL);
     }
-    AppendMenuW(file, MF_STRING, IDM_EXIT, kExitItem);
+    wchar_t exit_item[VT_PATH_CAP];
+    MessageTextLoad(exit_item, VT_PATH_CAP, IDS_EXIT_ITEM);
+    AppendMenuW(file, MF_STRING, IDM_EXIT, exit_item);
   }
   DrawMenuBar(editor.main);
+}
+
+INT_PTR readonly_field_colours(HDC dc, HWND control, std::initializer_list<int> ids) {
+  int id = GetDlgCtrlID(control);
+  for (int field : ids) {
+    if (field != id) continue;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    return reinterpret_cast<INT_PTR>(editor.readonly_brush);
+  }
+  return FALSE;
 }
 
 int message_show(UINT id, const wchar_t* caption, UINT flags) {

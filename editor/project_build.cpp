@@ -7,12 +7,12 @@
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
 #include "editor/editor_state.h"
-#include "editor/editor_text.h"
 #include "editor/file_trust.h"
 #include "editor/form_rules.h"
-#include "editor/project_document.h"
-#include "editor/project_file.h"
-#include "editor/project_list.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_document.h"
+#include "editor/project/project_file.h"
+#include "editor/project/project_list.h"
 #include "editor/resource.h"
 #include "installer/rules.h"
 #include "package/package.h"
@@ -255,5 +255,6 @@ void project_build_record(const ProjectRecord& record) {
   wchar_t guid[PROJECT_GUID_LENGTH + 1];
   DWORD error = 0;
   ++editor_state.build_count;
-  if (project_guid_text(record, guid)) record_project_build(guid, &error);
+  if (project_guid_text(record, guid))
+    record_project_build(editor_state.base_folder, guid, &editor_state.build_count, &error);
 }

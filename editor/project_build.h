@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 #include "editor/signing.h"
 #include "package/build.h"
 

@@ -1,8 +1,9 @@
 // Resource identifiers of the editor, named by kind:
 //   IDD_ dialog, IDM_ menu and menu command, IDI_ icon, IDS_ string,
 //   IDC_ control of a dialog (IDC_SIGN_ those of the signing dialog).
-// The numbers are fixed; the project form's controls are also bound by
-// number in editor/form_rules.cpp.
+// The numbers are fixed; the project form's controls are bound by these
+// names in editor/form_rules.cpp. No windows.h here: the form's rules,
+// which compile without it, take their names from this file.
 #pragma once
 
 // Dialogs.
@@ -80,6 +81,17 @@
 #define IDS_HEADLESS_USAGE 2260
 #define IDS_HEADLESS_SIGNING 2261   // "%s": the signing tool's command line
 #define IDS_HEADLESS_FAILED 2262    // "%d": the exit code
+// Texts of the windows: the titles of the file dialogs and the folder
+// browser, the File menu's exit item, the entries of the time-out lists.
+#define IDS_SAVE_TITLE 2301
+#define IDS_OPEN_TITLE 2302
+#define IDS_MODULE_TITLE 2303
+#define IDS_CERTIFICATE_TITLE 2304
+#define IDS_BROWSE_TITLE_JAPANESE 2305  // on a Japanese system
+#define IDS_BROWSE_TITLE 2306           // on any other
+#define IDS_EXIT_ITEM 2307
+#define IDS_TIMEOUT_FIRST 2320  // 2320-2333: by the list's index
+#define IDS_TIMEOUT_LAST 2333
 
 // Controls of the main window (the project form).
 #define IDC_PROJECT_GROUP 561
@@ -99,7 +111,13 @@
 #define IDC_MODULE_LABEL 579
 #define IDC_MODULE_PATH 1111
 #define IDC_MODULE_PICK 1112
-#define IDC_OS_FIRST 1121  // 1121-1126: Windows 2000, XP, 2003, Vista, 7, 2008
+#define IDC_OS_FIRST 1121  // 1121-1126: the OS check boxes
+#define IDC_OS_2000 1121
+#define IDC_OS_XP 1122
+#define IDC_OS_2003 1123
+#define IDC_OS_VISTA 1124
+#define IDC_OS_7 1125
+#define IDC_OS_2008 1126
 #define IDC_OS_LAST 1126
 #define IDC_SETUP_NAME 1133
 #define IDC_REQUIRE_ADMIN 1134
@@ -108,6 +126,7 @@
 #define IDC_INSTALL_NORMAL 1138
 #define IDC_INSTALL_SILENT 1139
 #define IDC_INSTALL_WARNING 1140
+#define IDC_INSTALL_TIMEOUT_LABEL 587
 #define IDC_INSTALL_TIMEOUT 1141
 #define IDC_COPY_ERROR_END 1143
 #define IDC_COPY_ERROR_RESTART 1144
@@ -117,7 +136,9 @@
 #define IDC_UNINSTALL_NORMAL 1148
 #define IDC_UNINSTALL_SILENT 1149
 #define IDC_UNINSTALL_WARNING 1150
+#define IDC_UNINSTALL_TIMEOUT_LABEL 595
 #define IDC_UNINSTALL_TIMEOUT 1151
+#define IDC_DELETE_ERROR_LABEL 596
 #define IDC_DELETE_ERROR_END 1152
 #define IDC_DELETE_ERROR_RESTART 1153
 #define IDC_UNINSTALL_REBOOT_MESSAGE 1154

@@ -4,7 +4,7 @@
 
 #include "common/command_line.h"
 #include "common/process.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "editor/signing_settings.h"
+#include "editor/project/signing_settings.h"
 
 // Statuses of starting a program and of a signing run. With the creation
 // failures (-207 to -212) the system error is CreateProcessW's.

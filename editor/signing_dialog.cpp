@@ -6,14 +6,13 @@
 #include "common/file.h"
 #include "common/message.h"
 #include "editor/editor.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 #include "editor/signing.h"
 
 namespace {
 
-const wchar_t kCertificateTitle[] = L"コードサイニング証明書ファイルの選択";
 const int kToolFolderMax = 254;  // characters the folder selection may return
 
 // The controls the switch 1101 enables.
@@ -125,7 +124,7 @@ void ToolPick(HWND dialog) {
 void CertificatePick(HWND dialog) {
   wchar_t current[VT_PATH_CAP], path[VT_PATH_CAP];
   GetDlgItemTextW(dialog, IDC_SIGN_CERTIFICATE, current, VT_PATH_CAP);
-  if (any_file_open_dialog(dialog, kCertificateTitle, current, path) &&
+  if (any_file_open_dialog(dialog, IDS_CERTIFICATE_TITLE, current, path) &&
       Fits(dialog, path, sizeof Settings.certificate))
     SetDlgItemTextW(dialog, IDC_SIGN_CERTIFICATE, path);
 }
@@ -218,14 +217,9 @@ INT_PTR CALLBACK SigningProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
     case WM_COMMAND:
       SigningCommand(dialog, LOWORD(wparam));
       return TRUE;
-    case WM_CTLCOLORSTATIC: {
-      int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
-      if (id != IDC_SIGN_TOOL_FOLDER && id != IDC_SIGN_CERTIFICATE) return FALSE;
-      HDC dc = reinterpret_cast<HDC>(wparam);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(0, 0, 0));
-      return reinterpret_cast<INT_PTR>(editor.readonly_brush);
-    }
+    case WM_CTLCOLORSTATIC:
+      return readonly_field_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                                    {IDC_SIGN_TOOL_FOLDER, IDC_SIGN_CERTIFICATE});
   }
   return FALSE;
 }

@@ -7,8 +7,8 @@
 
 #include "common/file.h"
 #include "common/syslib.h"
-#include "editor/editor_state.h"
 #include "editor/file_trust.h"
+#include "editor/project/project_paths.h"
 #include "editor/signing.h"
 
 namespace {

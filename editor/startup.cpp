@@ -14,7 +14,7 @@
 #include "editor/desktop_rules.h"
 #include "editor/editor.h"
 #include "editor/editor_rules.h"
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 
 EditorSession editor;

@@ -9,18 +9,6 @@
 
 namespace {
 
-const wchar_t kLeadInstall[] = L"インストール設定に問題が無いか確認して下さい。";
-const wchar_t kStopAsk[] = L"処理を中止します。\r\nよろしいですか？";
-const wchar_t kInstalled[] = L"インストールは正常に行えました。";
-const wchar_t kUninstalled[] = L"アンインストールは正常に行えました。";
-const wchar_t kModuleMissing[] =
-    L"アンインストール予定のファイルが見つかりません。\r\n"
-    L"アンインストール処理は正常として扱いました。";
-const wchar_t kRestartAsk[] = L"処理を完了する為にはPCの再起動が必要です。\r\nリブートしますか？";
-// Shown for the module version when the module carries none (or, in
-// uninstall mode, is not there).
-const wchar_t kVersionUnknown[] = L"不明";
-
 // The two bold fonts, made from the dialog's own; deleted when the dialog
 // has closed.
 struct MainFonts {
@@ -56,8 +44,9 @@ void FontsDelete() {
 
 // The module's file version, "%u.%u.%u.%u", into text of cap characters:
 // of the package's module in install mode (read from the held package),
-// of the installed one in uninstall mode, both by the PE walk. "不明" when
-// it has no version information (or, in uninstall mode, is not there).
+// of the installed one in uninstall mode, both by the PE walk. "不明"
+// (IDS_VERSION_UNKNOWN) when it has no version information (or, in
+// uninstall mode, is not there).
 void ModuleVersionText(wchar_t* text, size_t cap) {
   ModuleVersion version = {false, 0, 0};
   wchar_t installed[VT_PATH_CAP];
@@ -67,12 +56,14 @@ void ModuleVersionText(wchar_t* text, size_t cap) {
   else if (compose_target_path(installed, VT_PATH_CAP, Settings.system_folder,
                                Settings.file_name) >= 0)
     version = module_version_at(installed);
-  if (module_version_text(text, cap, version) < 0) TextCopy(text, cap, kVersionUnknown);
+  if (!version.known || module_version_text(text, cap, version) < 0)
+    MessageTextLoad(text, static_cast<int>(cap), IDS_VERSION_UNKNOWN);
 }
 
 void FactsShow(HWND dialog) {
   wchar_t text[64];
-  if (!Settings.uninstall_mode) SetDlgItemTextW(dialog, IDC_MAIN_LEAD, kLeadInstall);
+  if (!Settings.uninstall_mode)
+    SetDlgItemTextW(dialog, IDC_MAIN_LEAD, MessageTextShared(IDS_LEAD_INSTALL));
   SetDlgItemTextW(dialog, IDC_MAIN_FILE, Settings.file_name);
   ModuleVersionText(text, 64);
   SetDlgItemTextW(dialog, IDC_MAIN_MODULE_VERSION, text);
@@ -104,9 +95,17 @@ void MainPaint(HWND dialog) {
   EndPaint(dialog, &paint);
 }
 
-// A completion message without an owner; the main dialog waits for it.
-void CompletionShow(const wchar_t* text) {
-  MessageBoxW(NULL, text, CAPTION_CONFIRM, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+// A completion message (text id) without an owner; the main dialog waits
+// for it.
+void CompletionShow(UINT id) {
+  MessageBoxW(NULL, MessageTextShared(id), CAPTION_CONFIRM,
+              MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+}
+
+// A question (text id) of the main dialog: whether it was answered "Yes".
+bool Asked(HWND dialog, UINT id) {
+  return MessageBoxW(dialog, MessageTextShared(id), CAPTION_CONFIRM,
+                     MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // "開始": the operation under the progress dialog, then its outcome; the
@@ -118,17 +117,16 @@ void MainStart(HWND dialog) {
     case COMPLETION_NONE:
       break;
     case COMPLETION_INSTALLED:
-      CompletionShow(kInstalled);
+      CompletionShow(IDS_INSTALLED);
       break;
     case COMPLETION_UNINSTALLED:
-      CompletionShow(kUninstalled);
+      CompletionShow(IDS_UNINSTALLED);
       break;
     case COMPLETION_MODULE_MISSING:
-      CompletionShow(kModuleMissing);
+      CompletionShow(IDS_MODULE_MISSING);
       break;
     case COMPLETION_RESTART_ASK:
-      if (MessageBoxW(dialog, kRestartAsk, CAPTION_CONFIRM, MB_YESNO | MB_ICONQUESTION) == IDYES)
-        restart_system();
+      if (Asked(dialog, IDS_RESTART_QUESTION)) restart_system();
       break;
   }
   EndDialog(dialog, IDC_MAIN_STOP);
@@ -136,8 +134,7 @@ void MainStart(HWND dialog) {
 
 // "中止", the close box and Escape: closes after the user confirms.
 void MainStop(HWND dialog) {
-  if (MessageBoxW(dialog, kStopAsk, CAPTION_CONFIRM, MB_YESNO | MB_ICONQUESTION) == IDYES)
-    EndDialog(dialog, IDC_MAIN_STOP);
+  if (Asked(dialog, IDS_STOP_ASK)) EndDialog(dialog, IDC_MAIN_STOP);
 }
 
 }  // namespace

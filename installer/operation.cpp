@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/file.h"
+#include "common/message.h"
 #include "common/process.h"
 #include "installer/installer.h"
 #include "installer/resource.h"
@@ -20,13 +21,13 @@ const DWORD kRegistrationWaitMs = 120000;
 // A module in place is read and tested without standing in anybody's way.
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-const wchar_t kCopyFailed[] = L"指定ファイルのコピーに失敗しました。(%d)";
-const wchar_t kUninstallerFailed[] = L"アンインストーラの作成に失敗しました。(%d)";
-const wchar_t kDeleteFailed[] = L"指定ファイルの削除に失敗しました。(%d)";
-const wchar_t kRegisterFailed[] = L"指定ファイルの登録に失敗しました。(%d)";
-const wchar_t kRestartLine1[] = L"処理を完了する為にはPCの再起動が必要です。";
-const wchar_t kRestartAsk[] = L"PCのリブートを実行しますか？。";
-const wchar_t kRestartTell[] = L"PCの再起動を行って下さい。";
+// The failure message of the operation: its text in the string table and
+// the system's error it shows. It is formatted only where it is shown, so
+// that a silent run that shows nothing loads no window system for it.
+struct Failure {
+  UINT text;    // 0 while nothing failed
+  DWORD error;
+};
 
 // The module inside the held package, read as an image of its own.
 FileSpan PackageModule() {
@@ -135,9 +136,17 @@ ModulePlacement PlacementChoose(const wchar_t* target, bool existed) {
   return placement;
 }
 
-// The failure message of the operation with the system's error.
-void FailureFormat(wchar_t* failure, const wchar_t* format, DWORD error) {
-  TextFormat(failure, VT_PATH_CAP, format, static_cast<int>(error));
+void FailureSet(Failure* failure, UINT text, DWORD error) {
+  failure->text = text;
+  failure->error = error;
+}
+
+// The failure message with its error into out (VT_PATH_CAP); empty when
+// nothing failed.
+void FailureText(const Failure& failure, wchar_t* out) {
+  out[0] = 0;
+  if (failure.text)
+    MessageTextFormat(out, VT_PATH_CAP, failure.text, static_cast<int>(failure.error));
 }
 
 // Install mode: the module in place, from a checked copy under a new name
@@ -146,7 +155,7 @@ void FailureFormat(wchar_t* failure, const wchar_t* format, DWORD error) {
 // module in place stays byte for byte as it was. Returns false (status 31,
 // or 24 when the package's bytes are damaged; failure message set) when
 // the run ends here.
-bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
+bool ModuleCopy(const wchar_t* target, bool existed, Failure* failure) {
   DWORD error = 0;
   wchar_t staged[VT_PATH_CAP] = L"";
   bool in_use = existed && !ModuleReplaceable(target, &error);
@@ -181,7 +190,7 @@ bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
     log_line(L"コピー失敗: %s (%d)", target, static_cast<int>(error));
     Settings.status = RUN_COPY_FAILED;
   }
-  FailureFormat(failure, kCopyFailed, error);
+  FailureSet(failure, IDS_COPY_FAILED, error);
   return false;
 }
 
@@ -189,7 +198,7 @@ bool ModuleCopy(const wchar_t* target, bool existed, wchar_t* failure) {
 // uninstall key removed; a module in use that may not wait for the restart
 // is registered again and the key stays. Returns false (status 32, failure
 // message set) when the run ends that way.
-bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
+bool ModuleRemove(const wchar_t* target, Failure* failure) {
   DWORD error = 0;
   BOOL deleted = DeleteFileW(target);
   if (!deleted) error = GetLastError();
@@ -204,7 +213,7 @@ bool ModuleRemove(const wchar_t* target, wchar_t* failure) {
     case DELETE_FAILED:
       Settings.status = RUN_DELETE_FAILED;
       register_module(target, true);
-      FailureFormat(failure, kDeleteFailed, error);
+      FailureSet(failure, IDS_DELETE_FAILED, error);
       return false;
     case DELETE_AT_RESTART:
       Settings.restart_needed = true;
@@ -238,7 +247,7 @@ bool RegistrationFailed(const wchar_t* target, bool register_it) {
 // would leave a product that cannot be removed): what was made is taken
 // away again and the run ends with status 33, the module installed and
 // registered. Returns false then (failure message set).
-bool UninstallerRegister(wchar_t* failure) {
+bool UninstallerRegister(Failure* failure) {
   program_files_find();
   wchar_t folder[VT_PATH_CAP], path[VT_PATH_CAP];
   DWORD error = ERROR_FILENAME_EXCED_RANGE;
@@ -266,17 +275,17 @@ bool UninstallerRegister(wchar_t* failure) {
   }
   log_line(L"アンインストーラ失敗: %s (%d)", folder, static_cast<int>(error));
   Settings.status = RUN_UNINSTALLER_FAILED;
-  FailureFormat(failure, kUninstallerFailed, error);
+  FailureSet(failure, IDS_UNINSTALLER_FAILED, error);
   return false;
 }
 
 // Reports the outcome: to the progress dialog in a dialog run, by a popup
 // (when asked for) in a silent run.
-void OutcomeReport(bool direct, const wchar_t* failure) {
+void OutcomeReport(bool direct, const Failure& failure) {
   if (!direct && Settings.progress_dialog) {
     int command = IDC_PROGRESS_DONE;
     if (operation_failed(Settings.status)) {
-      TextCopy(Settings.popup_line1, VT_PATH_CAP, failure);
+      FailureText(failure, Settings.popup_line1);
       command = IDC_PROGRESS_FAILED;
     }
     // The progress dialog stays at least a second.
@@ -288,16 +297,22 @@ void OutcomeReport(bool direct, const wchar_t* failure) {
                         Settings.restart_prompt, Settings.restart_allowed)) {
     case REPORT_NOTHING:
       break;
-    case REPORT_FAILURE:
+    case REPORT_FAILURE: {
+      wchar_t text[VT_PATH_CAP];
       popup_prepare(IDI_POPUP_WARNING, true);
-      popup_set_lines(failure, L"");
+      FailureText(failure, text);
+      popup_set_lines(text, L"");
       show_warning_popup(Settings.popup_timeout != 0);
       break;
+    }
     case REPORT_RESTART_ASK:
     case REPORT_RESTART_TELL: {
       bool ask = Settings.restart_allowed;
+      wchar_t line1[VT_PATH_CAP], line2[VT_PATH_CAP];
       popup_prepare(IDI_POPUP_INFO, !ask);
-      popup_set_lines(kRestartLine1, ask ? kRestartAsk : kRestartTell);
+      MessageTextLoad(line1, VT_PATH_CAP, IDS_RESTART_NEEDED);
+      MessageTextLoad(line2, VT_PATH_CAP, ask ? IDS_RESTART_ASK : IDS_RESTART_TELL);
+      popup_set_lines(line1, line2);
       if (show_warning_popup(false) == IDC_POPUP_YES && ask) restart_system();
       break;
     }
@@ -312,7 +327,7 @@ void SharedCountSet(const wchar_t* path, const SharedStep& step) {
 // Install mode after the checks: the module (unless the same or a newer
 // one is there), its registration, the shared count and the uninstaller
 // with its entry.
-void InstallRun(const wchar_t* target, wchar_t* failure) {
+void InstallRun(const wchar_t* target, Failure* failure) {
   const bool existed = FileKindGet(target) == FILE_KIND_FILE;
   wchar_t key[VT_PATH_CAP];
   const bool reinstall = compose_uninstall_key(key, VT_PATH_CAP, Settings.guid) >= 0 &&
@@ -325,7 +340,7 @@ void InstallRun(const wchar_t* target, wchar_t* failure) {
     // A module this run brought is taken away again; one that was there
     // before stays where its owner put it.
     Settings.status = RUN_REGISTER_FAILED;
-    FailureFormat(failure, kRegisterFailed, ERROR_FUNCTION_FAILED);
+    FailureSet(failure, IDS_REGISTER_FAILED, ERROR_FUNCTION_FAILED);
     if (!existed && !Settings.restart_needed && DeleteFileW(target))
       log_line(L"削除: %s", target);
     return;
@@ -343,7 +358,7 @@ void InstallRun(const wchar_t* target, wchar_t* failure) {
 // may use: a count that cannot be read, or one at its maximum) stays,
 // registered; otherwise it is unregistered and removed. The entry goes in
 // both cases, unless the module could not be removed.
-void UninstallRun(const wchar_t* target, wchar_t* failure) {
+void UninstallRun(const wchar_t* target, Failure* failure) {
   const SharedStep step = shared_count_after_uninstall(shared_count_read(target));
   if (step.keep_module) {
     SharedCountSet(target, step);
@@ -362,18 +377,19 @@ void UninstallRun(const wchar_t* target, wchar_t* failure) {
 
 void run_operation(bool direct) {
   bool install = !Settings.uninstall_mode;
-  wchar_t failure[VT_PATH_CAP] = L"";
+  Failure failure = {0, 0};
   Settings.popup_line1[0] = 0;
   Settings.popup_line2[0] = 0;
 
   wchar_t target[VT_PATH_CAP];
   if (compose_target_path(target, VT_PATH_CAP, Settings.system_folder, Settings.file_name) < 0) {
     Settings.status = install ? RUN_COPY_FAILED : RUN_DELETE_FAILED;
-    FailureFormat(failure, install ? kCopyFailed : kDeleteFailed, ERROR_FILENAME_EXCED_RANGE);
+    FailureSet(&failure, install ? IDS_COPY_FAILED : IDS_DELETE_FAILED,
+               ERROR_FILENAME_EXCED_RANGE);
   } else if (install) {
-    InstallRun(target, failure);
+    InstallRun(target, &failure);
   } else {
-    UninstallRun(target, failure);
+    UninstallRun(target, &failure);
   }
   OutcomeReport(direct, failure);
 }

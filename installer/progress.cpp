@@ -11,13 +11,12 @@ WorkerThreadBeginFn WorkerThreadBegin = _beginthreadex;
 
 namespace {
 
-const wchar_t kThreadFailed[] = L"実処理の担当モジュールの起動に失敗 - ( %d )";
-
 // The operation could not begin: the message with the system's error, and
 // the status the operation would have failed with, since nothing was
 // installed or removed.
 void StartFailed(DWORD error) {
-  TextFormat(Settings.popup_line1, VT_PATH_CAP, kThreadFailed, static_cast<int>(error));
+  MessageTextFormat(Settings.popup_line1, VT_PATH_CAP, IDS_THREAD_FAILED,
+                    static_cast<int>(error));
   Settings.status = Settings.uninstall_mode ? RUN_DELETE_FAILED : RUN_COPY_FAILED;
 }
 

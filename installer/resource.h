@@ -21,7 +21,11 @@
 #include "package/package_resources.h"
 
 // Strings: start-up errors (2000 + status 11 to 14) and failed environment
-// checks (2000 + status 21 to 25).
+// checks (2000 + status 21 to 25), then the texts of the operation and the
+// dialogs. Every text the Installer shows is in its resources, but the
+// three message-box captions, which both programs share
+// (common/message.h); the lines of the log file ("-Log/") are the code's
+// own.
 #define IDS_STATUS_BASE 2000
 #define IDS_ENV_DOCUMENT 2011
 #define IDS_ENV_BANNER 2012
@@ -32,6 +36,25 @@
 #define IDS_CHECK_EXTRACT 2023
 #define IDS_CHECK_INTEGRITY 2024
 #define IDS_CHECK_FOLDER 2025
+// Failures of the operation, each with "(%d)": the system's error.
+#define IDS_COPY_FAILED 2101
+#define IDS_DELETE_FAILED 2102
+#define IDS_REGISTER_FAILED 2103
+#define IDS_UNINSTALLER_FAILED 2104
+#define IDS_THREAD_FAILED 2105      // the worker could not start: "( %d )"
+// The restart popup of a silent run: its first line, and its second when
+// the run may restart the system or when it may not.
+#define IDS_RESTART_NEEDED 2106
+#define IDS_RESTART_ASK 2107
+#define IDS_RESTART_TELL 2108
+// Texts of the main dialog and its message boxes.
+#define IDS_LEAD_INSTALL 2110       // the lead sentence of an install
+#define IDS_STOP_ASK 2111
+#define IDS_INSTALLED 2112
+#define IDS_UNINSTALLED 2113
+#define IDS_MODULE_MISSING 2114
+#define IDS_RESTART_QUESTION 2115
+#define IDS_VERSION_UNKNOWN 2116    // a module without a file version
 
 // Controls of the main dialog.
 #define IDC_MAIN_BANNER 122          // banner area, measured but never drawn

@@ -6,13 +6,9 @@
 
 #include <string>
 
-namespace {
+#include "tests/support/helpers.h"
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH];
-  UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-  return std::wstring(folder, n);
-}
+namespace {
 
 std::wstring ModulePath(HMODULE module) {
   wchar_t path[MAX_PATH];

@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "editor/editor_state.h"
-#include "editor/project_list.h"
-#include "editor/project_record.h"
+#include "editor/project/project_file.h"
+#include "editor/project/project_list.h"
+#include "editor/project/project_record.h"
+#include "editor/project/signing_settings.h"
 #include "editor/resource.h"
-#include "editor/signing_settings.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/editor/signing_support.h"
 #include "tests/support/ui_driver.h"
@@ -52,42 +53,10 @@ void Put(char (&field)[N], const std::wstring& text) {
   memcpy(field, bytes.data(), bytes.size() < N - 1 ? bytes.size() : N - 1);
 }
 
-std::wstring NewGuid() {
-  GUID guid;
-  CoCreateGuid(&guid);
-  wchar_t text[64];
-  StringFromGUID2(guid, text, 64);
-  return text;
-}
-
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH];
-  GetSystemDirectoryW(folder, MAX_PATH);
-  return folder;
-}
-
 std::wstring ProgramFiles() {
   wchar_t folder[MAX_PATH];
   SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder);
   return folder;
-}
-
-std::wstring WindowsFolder() {
-  wchar_t folder[MAX_PATH];
-  GetWindowsDirectoryW(folder, MAX_PATH);
-  return folder;
-}
-
-// Runs a command line in folder and waits; the exit code, or -1 when it
-// did not start, -2 when it did not end in time.
-long RunProgram(const std::wstring& command, const std::wstring& folder = L"") {
-  DWORD pid = 0, code = 0;
-  HANDLE process = UiProcessStart(command, &pid, folder);
-  if (!process) return -1;
-  bool ended = UiProcessWait(process, kRunWait, &code);
-  if (!ended) TerminateProcess(process, 9);
-  CloseHandle(process);
-  return ended ? static_cast<long>(code) : -2;
 }
 
 // A headless build: its exit code and what it printed.
@@ -95,22 +64,6 @@ struct Headless {
   long code = -1;
   std::wstring output;
 };
-
-// Starts command in folder (empty: ours) with its output and error going
-// to out, which it inherits. Returns its process, or NULL.
-HANDLE StartWritingTo(std::wstring command, const std::wstring& folder, HANDLE out) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &process))
-    return nullptr;
-  CloseHandle(process.hThread);
-  return process.hProcess;
-}
 
 // The exit code of a process that has ended within wait_ms, or -1 (it is
 // then ended); the handle is closed.
@@ -134,11 +87,9 @@ Headless HeadlessBuild(const EditorBase& base, const std::wstring& arguments,
   HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
   if (out == INVALID_HANDLE_VALUE) return result;
-  HANDLE process = StartWritingTo(
-      L"\"" + base.Path(L"Vantorel.exe") + L"\" /build " + arguments, folder, out);
+  const std::wstring command = L"\"" + base.Path(L"Vantorel.exe") + L"\" /build " + arguments;
+  result.code = RunProgram(command, folder, kRunWait, out);
   CloseHandle(out);
-  if (!process) return result;
-  result.code = ExitCodeOf(process, kRunWait);
   result.output = FromCp932(FileRead(log));
   return result;
 }
@@ -152,8 +103,8 @@ Headless LauncherRun(const EditorBase& base, const std::wstring& arguments) {
   HANDLE read = nullptr, write = nullptr;
   if (!CreatePipe(&read, &write, &inherit, 0)) return result;
   SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE process = StartWritingTo(L"\"" + base.Path(L"Vantorel.com") + L"\" " + arguments,
-                                  base.folder(), write);
+  HANDLE process = ProgramStart(L"\"" + base.Path(L"Vantorel.com") + L"\" " + arguments,
+                                base.folder(), write, nullptr);
   CloseHandle(write);
   if (!process) {
     CloseHandle(read);
@@ -313,10 +264,10 @@ class BuildE2E : public ::testing::Test {
     if (_wcsicmp(copy.c_str(), package.c_str()) != 0) {
       ASSERT_TRUE(CopyFileW(package.c_str(), copy.c_str(), FALSE));
     }
-    EXPECT_EQ(RunProgram(L"\"" + copy + L"\""), 0);
+    EXPECT_EQ(RunProgram(L"\"" + copy + L"\"", L"", kRunWait), 0);
     EXPECT_EQ(FileRead(Installed()), FileRead(Module())) << "the module in the system folder";
     std::wstring uninstaller = UninstallFolder() + L"\\hvuninst.exe";
-    EXPECT_EQ(RunProgram(L"\"" + uninstaller + L"\" -UnInstall/" + guid_), 0);
+    EXPECT_EQ(RunProgram(L"\"" + uninstaller + L"\" -UnInstall/" + guid_, L"", kRunWait), 0);
     EXPECT_FALSE(Exists(Installed()));
   }
 
@@ -629,12 +580,16 @@ TEST_F(BuildE2E, HeadlessBuildsAndEditorSavesRacing) {
   editor_state.working = Project();
   editor_state.build_count = 0;
   const std::wstring name = L"Build " + tag_;
+  // A save as the editor's: the lists first, then the file.
   auto save = [&] {
     DWORD error = 0;
-    int file_status = 0;
     editor_state.build_count = 0;  // the editor's count, as it was when it opened
-    return record_project_save(L"20240102030405", name.c_str(), guid_.c_str(),
-                               base_.folder().c_str(), L"project.sip", &file_status, &error);
+    int listed = record_project_save(base_.folder().c_str(), L"20240102030405", name.c_str(),
+                                     guid_.c_str(), base_.folder().c_str(), L"project.sip",
+                                     &editor_state.build_count, &error);
+    if (listed == LIST_OK)
+      project_file_store(base_.Path(L"project.sip").c_str(), &editor_state.working, &error);
+    return listed;
   };
   ASSERT_EQ(save(), LIST_OK);
   struct Saver {

@@ -20,7 +20,7 @@
 #include "common/file_syscalls.h"
 #include "common/message.h"
 #include "editor/editor.h"
-#include "editor/project_file.h"
+#include "editor/project/project_file.h"
 #include "editor/resource.h"
 #include "tests/editor/editor_e2e.h"
 #include "tests/support/ui_driver.h"
@@ -208,6 +208,16 @@ std::vector<int> Group(HWND dialog, int id) {
     if (ids.size() > 100) break;
   }
   return ids;
+}
+
+// Every control of a dialog has an id of its own: the program finds its
+// controls by id, and a second control under one id is one it never sees.
+TEST(EditorTemplates, NoTwoControlsOfADialogShareAnId) {
+  for (int id : {IDD_ABOUT, IDD_MAIN, IDD_PROGRESS, IDD_SIGNING, IDD_SAVE_CONFIRM}) {
+    std::vector<int> shared;
+    ASSERT_TRUE(UiTemplateSharedIds(id, &shared)) << id;
+    EXPECT_EQ(shared, std::vector<int>()) << "dialog " << id;
+  }
 }
 
 TEST(EditorKeyboard, TabFollowsTheReadingOrderAndEachRadioPairIsOneStop) {

@@ -41,21 +41,6 @@ BOOL CALLBACK FindBrowser(HWND window, LPARAM param) {
 
 }  // namespace
 
-std::wstring Native(const wchar_t* path) {
-  std::wstring out = path;
-  for (wchar_t& c : out)
-    if (c == L'/') c = L'\\';
-  return out;
-}
-
-std::string Cp932(const std::wstring& text) {
-  std::string out(text.size() * 2 + 1, '\0');
-  int n = WideCharToMultiByte(932, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()),
-                              NULL, NULL);
-  out.resize(n > 0 ? n - 1 : 0);
-  return out;
-}
-
 std::wstring VantorelExe() { return Native(VT_VANTOREL_EXE); }
 std::wstring TemplateExe() { return Native(VT_INSTALLER_EXE); }
 std::wstring BaseDocumentFile() { return Native(VT_BASE_DOCUMENT); }
@@ -205,26 +190,6 @@ bool FileWrite(const std::wstring& path, const std::string& bytes) {
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void TreeRemove(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        TreeRemove(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
 }
 
 std::wstring FirstMatch(const std::wstring& folder, const wchar_t* pattern) {

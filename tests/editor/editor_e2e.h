@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "tests/support/helpers.h"
+
 // The built programs and files the tests use (set by the build).
 std::wstring VantorelExe();
 std::wstring TemplateExe();
@@ -83,16 +85,10 @@ class Editor {
   HWND main_ = nullptr;
 };
 
-// A path of the build ("Z:/...") with backslashes; code page 932 bytes of
-// a text.
-std::wstring Native(const wchar_t* path);
-std::string Cp932(const std::wstring& text);
-
 // Files.
 std::string FileRead(const std::wstring& path);
 bool FileWrite(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
-void TreeRemove(const std::wstring& folder);
 // Names of the entries of a folder matching a pattern such as L"QOR*".
 std::wstring FirstMatch(const std::wstring& folder, const wchar_t* pattern);
 

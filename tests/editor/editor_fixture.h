@@ -14,21 +14,11 @@
 #include <string>
 
 #include "editor/editor_state.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 #include "tests/common/scratch.h"
+#include "tests/support/helpers.h"
 
 namespace editor_test {
-
-// Code page 932 bytes of a UTF-16 text.
-inline std::string Cp932(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int n = WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), NULL, 0,
-                              NULL, NULL);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, NULL,
-                      NULL);
-  return out;
-}
 
 // Compares two byte strings and reports their lengths and the first offset
 // where they differ, rather than both strings whole.

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 namespace {
 

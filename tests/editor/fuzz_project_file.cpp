@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 namespace {
 

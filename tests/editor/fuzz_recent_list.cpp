@@ -5,8 +5,8 @@
 #include <string.h>
 
 #include "common/cp932.h"
-#include "editor/project_list_records.h"
-#include "editor/project_record.h"
+#include "editor/project/project_list_records.h"
+#include "editor/project/project_record.h"
 
 namespace {
 

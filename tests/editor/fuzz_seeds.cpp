@@ -20,9 +20,9 @@
 
 #include "common/cp932.h"
 #include "editor/form_rules.h"
-#include "editor/project_list_records.h"
-#include "editor/project_record.h"
-#include "editor/signing_settings.h"
+#include "editor/project/project_list_records.h"
+#include "editor/project/project_record.h"
+#include "editor/project/signing_settings.h"
 
 namespace {
 

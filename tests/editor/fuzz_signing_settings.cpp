@@ -8,7 +8,7 @@
 #include <wchar.h>
 
 #include "common/status.h"
-#include "editor/signing_settings.h"
+#include "editor/project/signing_settings.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The configuration keys of a project's build: their order, which go only
 // when the project has a value, and how its settings are spelled.
-#include "editor/project_document.h"
+#include "editor/project/project_document.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 namespace {
 

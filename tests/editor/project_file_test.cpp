@@ -1,16 +1,18 @@
 // Project files and folders under Wine: the opening checks in their order,
 // saving with attachments copied into the project folder, the last-folder
-// files, and new projects with their GUIDs.
-#include "editor/project_file.h"
+// files, and new projects with their GUIDs; through the program's
+// routines, which keep the working record and the remembered folders.
+#include "editor/project/project_file.h"
 
 #include <string.h>
 
 #include <string>
 
 #include "common/message.h"
+#include "editor/editor.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_list.h"
 #include "editor_fixture.h"
-#include "editor/editor_text.h"
-#include "editor/project_list.h"
 
 namespace {
 
@@ -144,7 +146,7 @@ TEST_F(ProjectFileTest, SavingThroughTheDialogCreatesTheFolderAndRoundTrips) {
 
   DWORD error = 0;
   ProjectEntry entry;
-  ASSERT_EQ(find_project_entry(L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", &entry, &error),
+  ASSERT_EQ(find_project_entry(base_.c_str(), L"{6F1C2A3B-0D4E-4F50-8A6B-7C8D9E0F1A2B}", &entry, &error),
             LIST_OK);
   EXPECT_EQ(std::wstring(entry.folder), base_);
   EXPECT_EQ(std::wstring(entry.file_name), L"Sample.sip");

@@ -1,6 +1,6 @@
 // The project list records: the number fields and their limits, the
 // recent table's removals and order, and the menu-text cuts.
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,10 @@
 // builds counted in other processes that a save keeps, updates that wait
 // for another process's, and what happens when a list cannot be opened,
 // read or written.
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 #include "common/file_syscalls.h"
+#include "editor/project/project_file.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -57,16 +58,25 @@ class ProjectListTest : public EditorFolderTest {
     ASSERT_TRUE(CreateDirectoryW(projects_.c_str(), NULL));
   }
 
+  // Records a save in the lists and, as the save does once they took it,
+  // writes the project file.
   int Save(const wchar_t* stamp, const wchar_t* key, const std::wstring& name,
            const std::wstring& folder, const std::wstring& file) {
-    int file_status = -1;
     DWORD error = 0;
-    int result = record_project_save(stamp, name.c_str(), key, folder.c_str(), file.c_str(),
-                                     &file_status, &error);
+    int result = record_project_save(base_.c_str(), stamp, name.c_str(), key, folder.c_str(),
+                                     file.c_str(), &editor_state.build_count, &error);
     if (result == LIST_OK) {
-      EXPECT_EQ(file_status, 0) << "the project file was written";
+      EXPECT_EQ(project_file_store((folder + L"\\" + file).c_str(), &editor_state.working,
+                                   &error),
+                0)
+          << "the project file was written";
     }
     return result;
+  }
+
+  // Records a build with the editor's count.
+  int Build(const wchar_t* key, DWORD* error) {
+    return record_project_build(base_.c_str(), key, &editor_state.build_count, error);
   }
 
   std::wstring projects_;
@@ -100,19 +110,19 @@ TEST_F(ProjectListTest, BuildOfANeverResavedProjectCopiesCreatedAt) {
   std::string project = ReadBytes(projects_ + L"\\Sample.sip");
   DWORD error = 0;
   editor_state.build_count = 1;
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_BUILD_RECORDED);
   EXPECT_BYTES(ReadBytes(Master()),
             MasterBytes(kKeyA, L"Sample", projects_, L"Sample.sip", "       0", "1", "000001",
                         Narrow(kStamp1), kStamp1));
   editor_state.build_count = 2;
   ASSERT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK);
   editor_state.build_count = 3;
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_BUILD_RECORDED);
   EXPECT_BYTES(ReadBytes(Master()),
             MasterBytes(kKeyA, L"Sample", projects_, L"Sample.sip", "       1", "3", "000001",
                         Narrow(kStamp2), kStamp1))
       << "a second build leaves a set updated-at alone";
-  EXPECT_EQ(record_project_build(kKeyB, &error), LIST_NOT_FOUND);
+  EXPECT_EQ(Build(kKeyB, &error), LIST_NOT_FOUND);
   // Builds never touch the recent list or the project file.
   EXPECT_BYTES(ReadBytes(Recent()), recent);
   EXPECT_BYTES(ReadBytes(projects_ + L"\\Sample.sip"), project);
@@ -140,11 +150,11 @@ TEST_F(ProjectListTest, AStoredBuildCountIsNeverLowered) {
   for (const auto& step : steps) {
     editor_state.build_count = step.editor;
     if (step.build)
-      EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED) << step.what;
+      EXPECT_EQ(Build(kKeyA, &error), LIST_BUILD_RECORDED) << step.what;
     else
       EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_OK) << step.what;
     ProjectEntry entry;
-    ASSERT_EQ(find_project_entry(kKeyA, &entry, &error), LIST_OK);
+    ASSERT_EQ(find_project_entry(base_.c_str(), kKeyA, &entry, &error), LIST_OK);
     EXPECT_EQ(Narrow(entry.build_count), step.stored) << step.what;
     EXPECT_EQ(editor_state.build_count, atoi(step.stored)) << step.what << ": the editor's count";
   }
@@ -227,7 +237,7 @@ TEST_F(ProjectListTest, ATrailingPartialRecordIsIgnoredAndThenOverwritten) {
                             .substr(0, 300);
   WriteBytes(Master(), first + partial);
   DWORD error = 0;
-  EXPECT_EQ(find_project_entry(kKeyB, NULL, &error), LIST_NOT_FOUND);
+  EXPECT_EQ(find_project_entry(base_.c_str(), kKeyB, NULL, &error), LIST_NOT_FOUND);
   ASSERT_EQ(Save(kStamp2, kKeyB, L"New", projects_, L"New.sip"), LIST_OK);
   EXPECT_BYTES(ReadBytes(Master()),
             first + MasterBytes(kKeyB, L"New", projects_, L"New.sip", "       0", "0", "000008",
@@ -245,32 +255,32 @@ TEST_F(ProjectListTest, ASevenDigitSequenceNumberStaysAtSixDigits) {
 
 TEST_F(ProjectListTest, FindReportsTheRecordsFields) {
   DWORD error = 0;
-  EXPECT_EQ(find_project_entry(kKeyA, NULL, &error), LIST_NO_FILE);
+  EXPECT_EQ(find_project_entry(base_.c_str(), kKeyA, NULL, &error), LIST_NO_FILE);
   std::wstring folder = projects_ + L"\\ソフト";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
   editor_state.build_count = 12;
   ASSERT_EQ(Save(kStamp1, kKeyA, L"名前", folder, L"表示.sip"), LIST_OK);
   ASSERT_EQ(Save(kStamp2, kKeyA, L"名前", folder, L"表示.sip"), LIST_OK);
   ProjectEntry entry;
-  ASSERT_EQ(find_project_entry(kKeyA, &entry, &error), LIST_OK);
+  ASSERT_EQ(find_project_entry(base_.c_str(), kKeyA, &entry, &error), LIST_OK);
   EXPECT_EQ(std::wstring(entry.created_at), kStamp1);
   EXPECT_EQ(std::wstring(entry.updated_at), kStamp2);
   EXPECT_EQ(std::wstring(entry.build_count), L"12");
   EXPECT_EQ(std::wstring(entry.update_count), L"       1");
   EXPECT_EQ(std::wstring(entry.folder), folder);
   EXPECT_EQ(std::wstring(entry.file_name), L"表示.sip");
-  EXPECT_EQ(find_project_entry(kKeyB, &entry, &error), LIST_NOT_FOUND);
+  EXPECT_EQ(find_project_entry(base_.c_str(), kKeyB, &entry, &error), LIST_NOT_FOUND);
 }
 
 TEST_F(ProjectListTest, RecentProjectsGiveMenuTextsCutOnWholeCharacters) {
   DWORD error = 0;
   RecentProjects projects;
-  EXPECT_EQ(read_recent_projects(&projects, &error), RECENT_NO_FILE);
+  EXPECT_EQ(read_recent_projects(base_.c_str(), &projects, &error), RECENT_NO_FILE);
   // 18 double-byte characters (36 bytes): the cut keeps 16 of them.
   std::wstring name = L"インストール管理プロジェクト名称です";
   ASSERT_EQ(Save(kStamp1, kKeyA, name, projects_, L"a.sip"), LIST_OK);
   ASSERT_EQ(Save(kStamp1, kKeyB, L"Short", projects_, L"b.sip"), LIST_OK);
-  ASSERT_EQ(read_recent_projects(&projects, &error), RECENT_OK);
+  ASSERT_EQ(read_recent_projects(base_.c_str(), &projects, &error), RECENT_OK);
   ASSERT_EQ(projects.count, 2);
   std::wstring path_b = projects_ + L"\\b.sip";
   EXPECT_EQ(std::wstring(projects.text[0]), L"Short\t" + path_b.substr(0, 40));
@@ -285,7 +295,7 @@ TEST_F(ProjectListTest, EmptySlotsAreSkippedInTheMenu) {
                            EmptySlots(13));
   DWORD error = 0;
   RecentProjects projects;
-  ASSERT_EQ(read_recent_projects(&projects, &error), RECENT_OK);
+  ASSERT_EQ(read_recent_projects(base_.c_str(), &projects, &error), RECENT_OK);
   ASSERT_EQ(projects.count, 1);
   EXPECT_EQ(std::wstring(projects.text[0]), L"One\tC:\\P\\one.sip");
 }
@@ -296,7 +306,7 @@ TEST_F(ProjectListTest, AMasterListThatCannotBeOpenedStopsTheSave) {
   EXPECT_FALSE(Exists(Recent()));
   EXPECT_FALSE(Exists(projects_ + L"\\Sample.sip"));
   DWORD error = 0;
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_NO_FILE);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_NO_FILE);
 }
 
 TEST_F(ProjectListTest, AFolderThatDoesNotFitItsFieldIsRefusedBeforeAnyWrite) {
@@ -348,14 +358,14 @@ TEST_F(ProjectListFailureTest, AFailedWriteIsNeverReportedAsARecordedBuild) {
   DWORD error = 0;
   editor_state.build_count = 1;
   FileSys.WriteFile = DiskFull;
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_WRITE_FAILED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_WRITE_FAILED);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_HANDLE_DISK_FULL));
   FileSyscallsReset();
   FileSys.SetFilePointer = SeekFails;
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_SEEK_FAILED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_SEEK_FAILED);
   FileSyscallsReset();
   EXPECT_BYTES(ReadBytes(Master()), master);
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_BUILD_RECORDED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_BUILD_RECORDED);
 }
 
 TEST_F(ProjectListFailureTest, AFailedMasterWriteStopsTheSaveBeforeTheOtherFiles) {
@@ -384,11 +394,11 @@ TEST_F(ProjectListFailureTest, ReadFailuresAreReported) {
   DWORD error = 0;
   RecentProjects projects;
   FileSys.ReadFile = ReadFails;
-  EXPECT_EQ(find_project_entry(kKeyA, NULL, &error), LIST_READ_FAILED);
+  EXPECT_EQ(find_project_entry(base_.c_str(), kKeyA, NULL, &error), LIST_READ_FAILED);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_IO_DEVICE));
-  EXPECT_EQ(record_project_build(kKeyA, &error), LIST_READ_FAILED);
+  EXPECT_EQ(Build(kKeyA, &error), LIST_READ_FAILED);
   EXPECT_EQ(Save(kStamp2, kKeyA, L"Sample", projects_, L"Sample.sip"), LIST_READ_FAILED);
-  EXPECT_EQ(read_recent_projects(&projects, &error), RECENT_READ_FAILED);
+  EXPECT_EQ(read_recent_projects(base_.c_str(), &projects, &error), RECENT_READ_FAILED);
   FileSyscallsReset();
   EXPECT_BYTES(ReadBytes(Master()), master) << "no record is written";
   EXPECT_BYTES(ReadBytes(Recent()), recent);

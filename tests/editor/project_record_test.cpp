@@ -1,6 +1,6 @@
 // The project record: a new project, the GUID text, the content checks of a
 // project file and the separator search in its path fields.
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // file digest and an RFC 3161 timestamp as current tools require them), how
 // values are quoted, the masked password, and the refusals; and the
 // settings record taken from a file's bytes.
-#include "editor/signing_settings.h"
+#include "editor/project/signing_settings.h"
 
 #include <gtest/gtest.h>
 #include <string.h>

@@ -17,9 +17,10 @@
 
 #include "common/file.h"
 #include "common/file_syscalls.h"
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 #include "tests/common/scratch.h"
 #include "tests/editor/signing_support.h"
+#include "tests/support/helpers.h"
 
 using namespace signing_test;
 
@@ -37,19 +38,12 @@ std::vector<std::wstring> Argv(const std::wstring& line) {
   return args;
 }
 
-std::wstring Windows(const wchar_t* path) {
-  std::wstring out = path;
-  for (wchar_t& c : out)
-    if (c == L'/') c = L'\\';
-  return out;
-}
-
 SigningSettings Settings(const std::wstring& tool_folder, const std::wstring& password) {
   SigningSettings settings = {};
   EXPECT_TRUE(text_to_field(settings.tool_folder, sizeof settings.tool_folder,
                             tool_folder.c_str()));
   EXPECT_TRUE(text_to_field(settings.certificate, sizeof settings.certificate,
-                            Windows(VT_SIGNING_P12).c_str()));
+                            Native(VT_SIGNING_P12).c_str()));
   EXPECT_TRUE(text_to_field(settings.password, sizeof settings.password, password.c_str()));
   return settings;
 }
@@ -350,7 +344,7 @@ TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
   WriteSettings(settings_path_, settings);
   std::string unsigned_bytes = ReadBytes(package_);
   std::string report;
-  EXPECT_FALSE(SignatureVerifies(package_, Windows(VT_SIGNING_CERT_PEM), &report))
+  EXPECT_FALSE(SignatureVerifies(package_, Native(VT_SIGNING_CERT_PEM), &report))
       << "an unsigned package verifies: " << report;
 
   SignRun run;
@@ -364,7 +358,7 @@ TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
   std::vector<SigntoolRun> runs = SigntoolLogRead(tools_);
   ASSERT_EQ(runs.size(), 1u);
   std::vector<std::wstring> expected = {
-      tool_,  L"sign",     L"/f",   Windows(VT_SIGNING_P12), L"/a", L"/fd",  L"sha256",
+      tool_,  L"sign",     L"/f",   Native(VT_SIGNING_P12), L"/a", L"/fd",  L"sha256",
       L"/d",  L"表計算 部品", L"/du", L"http://example.jp/部品", L"/tr",
       L"http://ts.example.jp/", L"/td", L"sha256", L"/p",  L"pass word", package_};
   EXPECT_EQ(runs[0].args, expected);
@@ -373,7 +367,7 @@ TEST_F(SigningRunTest, SignsThePackageWithExactlyTheComposedArguments) {
   shown.replace(shown.find(L"\"pass word\""), 11, L"\"***\"");
   EXPECT_EQ(std::wstring(run.command_line), shown);
 
-  EXPECT_TRUE(SignatureVerifies(package_, Windows(VT_SIGNING_CERT_PEM), &report)) << report;
+  EXPECT_TRUE(SignatureVerifies(package_, Native(VT_SIGNING_CERT_PEM), &report)) << report;
   EXPECT_GT(ReadBytes(package_).size(), unsigned_bytes.size());
 }
 
@@ -441,7 +435,7 @@ TEST_F(SigningRunTest, OnlyTheToolOfTheSettingsIsEverStarted) {
   SetCurrentDirectoryW(old_folder);
   SetEnvironmentVariableW(L"PATH", old_path.data());
 
-  EXPECT_EQ(Windows(found), planted + L"\\signtool.exe");
+  EXPECT_EQ(Native(found), planted + L"\\signtool.exe");
   EXPECT_EQ(SigntoolLogRead(tools_).size(), 1u);
   EXPECT_FALSE(Exists(planted + L"\\" SIGNTOOL_PLANTED_FILE)) << "the planted tool was started";
   EXPECT_EQ(std::wstring(path_after.data()), path) << "the program search path was changed";

@@ -15,16 +15,10 @@
 #include "installer/installer.h"
 #include "installer/resource.h"
 #include "tests/common/scratch.h"
+#include "tests/support/helpers.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
-
-std::wstring Native(const wchar_t* path) {
-  std::wstring out = path;
-  for (wchar_t& c : out)
-    if (c == L'/') c = L'\\';
-  return out;
-}
 
 // The pixels of a 32-bit top-down bitmap of width by height.
 struct Pixels {
@@ -67,6 +61,16 @@ class Banner : public ::testing::Test {
     CoUninitialize();
   }
 };
+
+// Every control of a dialog has an id of its own: the Installer finds its
+// controls by id, and a second control under one id is one it never sees.
+TEST(InstallerTemplates, NoTwoControlsOfADialogShareAnId) {
+  for (int id : {IDD_MAIN, IDD_PROGRESS, IDD_WARNING}) {
+    std::vector<int> shared;
+    ASSERT_TRUE(UiTemplateSharedIds(id, &shared)) << id;
+    EXPECT_EQ(shared, std::vector<int>()) << "dialog " << id;
+  }
+}
 
 // The banner drawn at its own size lands where the picture's own bitmap
 // puts it, two pixels in: upright, not mirrored top to bottom; drawn

@@ -78,7 +78,7 @@ TEST_F(DeployE2E, TheSilentSwitchShowsNothingAndTheLogTellsEachStep) {
   std::wstring log = scratch_.file(L"run " + tag_ + L".log");
   DWORD pid = 0;
   HANDLE process =
-      StartProgram(Quoted(package_) + L" -Log/" + Quoted(log) + L" -Silent/", L"", &pid);
+      ProgramStart(Quoted(package_) + L" -Log/" + Quoted(log) + L" -Silent/", L"", nullptr, &pid);
   ASSERT_NE(process, nullptr);
   bool window = false;
   DWORD code = STILL_ACTIVE;

@@ -37,7 +37,9 @@ std::wstring UserName() {
 // still running when the test ends is ended.
 class PackageRun {
  public:
-  explicit PackageRun(const std::wstring& command) { process_ = StartProgram(command, L"", &pid_); }
+  explicit PackageRun(const std::wstring& command) {
+    process_ = ProgramStart(command, L"", nullptr, &pid_);
+  }
   ~PackageRun() {
     if (!process_) return;
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 9);

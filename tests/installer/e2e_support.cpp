@@ -9,19 +9,6 @@
 #include "package/pe_image.h"
 #include "tests/support/ui_driver.h"
 
-namespace {
-
-// The build gives paths in the host's form ("Z:/..."); Windows programs
-// get backslashes.
-std::wstring Native(const wchar_t* path) {
-  std::wstring out = path;
-  for (wchar_t& c : out)
-    if (c == L'/') c = L'\\';
-  return out;
-}
-
-}  // namespace
-
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring InstallerExe() { return Native(VT_INSTALLER_EXE); }
@@ -46,14 +33,6 @@ ScratchDir::ScratchDir(const wchar_t* tag) {
 }
 
 ScratchDir::~ScratchDir() { TreeRemove(path_); }
-
-std::wstring NewGuid() {
-  GUID guid;
-  CoCreateGuid(&guid);
-  wchar_t text[64];
-  StringFromGUID2(guid, text, 64);
-  return text;
-}
 
 PackageResult PackageBuild(const std::wstring& output, const std::wstring& module,
                            const std::vector<std::wstring>& assignments, bool silent) {
@@ -99,28 +78,6 @@ PackageResult PackageBuild(const std::wstring& output, const std::wstring& modul
   result.image_length = image;
   result.checksum = checksum;
   result.payload_length = payload;
-  return result;
-}
-
-HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder,
-                    DWORD* process_id) {
-  return UiProcessStart(command_line, process_id, folder);
-}
-
-long RunProgram(const std::wstring& command_line, const std::wstring& folder,
-                DWORD timeout_ms) {
-  HANDLE process = StartProgram(command_line, folder, nullptr);
-  if (!process) return -1;
-  long result = -2;
-  if (WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    result = static_cast<long>(code);
-  } else {
-    TerminateProcess(process, 9);
-    WaitForSingleObject(process, 5000);
-  }
-  CloseHandle(process);
   return result;
 }
 
@@ -170,36 +127,10 @@ bool FolderExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring SystemFolder() {
-  wchar_t path[MAX_PATH];
-  GetSystemDirectoryW(path, MAX_PATH);
-  return path;
-}
-
 std::wstring ProgramFilesFolder() {
   wchar_t path[MAX_PATH];
   DWORD n = GetEnvironmentVariableW(L"ProgramFiles", path, MAX_PATH);
   return n && n < MAX_PATH ? path : L"C:\\Program Files";
-}
-
-void TreeRemove(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        TreeRemove(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
 }
 
 bool KeyExists(const std::wstring& key) {

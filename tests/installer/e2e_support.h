@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/helpers.h"
+
 // The built programs and files the tests use (set by the build).
 std::wstring InstallerExe();
 std::wstring TestComDll();
@@ -34,9 +36,6 @@ class ScratchDir {
   std::wstring path_;
 };
 
-// A fresh GUID in the braced form.
-std::wstring NewGuid();
-
 struct PackageResult {
   bool ok = false;
   DWORD image_length = 0;
@@ -51,19 +50,9 @@ struct PackageResult {
 PackageResult PackageBuild(const std::wstring& output, const std::wstring& module,
                            const std::vector<std::wstring>& assignments, bool silent);
 
-// Runs a command line (program path first) in folder (empty: the current
-// one) and waits up to timeout_ms. Returns the exit code, or -1 when the
-// program did not start and -2 when it was ended for taking too long.
-long RunProgram(const std::wstring& command_line, const std::wstring& folder,
-                DWORD timeout_ms);
-
-// RunProgram with a token in which the Administrators group is held for
+// RunProgram (tests/support/helpers.h) with a token in which the Administrators group is held for
 // deny only, as a filtered or restricted administrator's token holds it.
 long RunProgramWithoutAdministrators(const std::wstring& command_line, DWORD timeout_ms);
-
-// Starts a command line without waiting; the caller waits and closes.
-HANDLE StartProgram(const std::wstring& command_line, const std::wstring& folder,
-                    DWORD* process_id);
 
 // Makes Wine report a Windows version (a winecfg name such as "win7") to
 // programs of the file name; an empty version removes the setting.
@@ -82,9 +71,7 @@ std::string FileBytes(const std::wstring& path);
 bool FileWriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
-std::wstring SystemFolder();
 std::wstring ProgramFilesFolder();
-void TreeRemove(const std::wstring& folder);
 
 // Registry under HKEY_LOCAL_MACHINE (64-bit view).
 bool KeyExists(const std::wstring& key);

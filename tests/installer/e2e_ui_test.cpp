@@ -21,7 +21,7 @@ struct PopupSeen {
 long RunAndAnswer(const std::wstring& command, int answer, PopupSeen* seen,
                   const wchar_t* screen = nullptr) {
   DWORD pid = 0;
-  HANDLE process = StartProgram(command, L"", &pid);
+  HANDLE process = ProgramStart(command, L"", nullptr, &pid);
   if (!process) return -1;
   HWND popup = UiDialogWait(pid, kCaption, 60000);
   if (popup) {

@@ -13,6 +13,7 @@
 #include "installer/installer.h"
 #include "package/checksum.h"
 #include "tests/common/scratch.h"
+#include "tests/support/helpers.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ Posted CommandWait(HWND window, DWORD timeout_ms) {
     Sleep(10);
   }
   return {false, 0};
-}
-
-std::wstring Guid() {
-  GUID guid;
-  CoCreateGuid(&guid);
-  wchar_t text[64];
-  StringFromGUID2(guid, text, 64);
-  return text;
 }
 
 TEST(OperationThread, PostsItsOutcomeToTheProgressDialog) {
@@ -79,7 +72,7 @@ TEST(OperationThread, PostsItsOutcomeToTheProgressDialog) {
     Settings.uninstall_mode = true;
     wcscpy(Settings.system_folder, folder.c_str());
     wcscpy(Settings.file_name, L"gone.ocx");
-    wcscpy(Settings.guid, Guid().c_str());
+    wcscpy(Settings.guid, NewGuid().c_str());
     Settings.progress_dialog = progress;
 
     DWORD start = GetTickCount();
@@ -139,7 +132,7 @@ TEST(OperationInstall, ACopyThatFailsHalfWayLeavesTheModuleInPlace) {
   Settings.instance = GetModuleHandleW(nullptr);
   wcscpy(Settings.system_folder, system.path().c_str());
   wcscpy(Settings.file_name, L"mod.ocx");
-  wcscpy(Settings.guid, Guid().c_str());
+  wcscpy(Settings.guid, NewGuid().c_str());
   Settings.no_uninstall_registration = true;
   Settings.package_held = CreateFileW((other / L"p.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
@@ -180,7 +173,7 @@ TEST(OperationChecks, AFolderNotNamedInFullStopsTheRun) {
     Settings.uninstall_mode = true;
     wcscpy(Settings.system_folder, folder);
     wcscpy(Settings.file_name, L"mod.ocx");
-    wcscpy(Settings.guid, Guid().c_str());
+    wcscpy(Settings.guid, NewGuid().c_str());
     wcscpy(Settings.document_guid, Settings.guid);
     log_open((other / L"run.log").c_str());
     EXPECT_EQ(environment_checks(), RUN_NO_FOLDER) << folder;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/common/scratch.h"
+#include "tests/support/helpers.h"
 
 namespace pkgtest {
 
@@ -43,28 +44,16 @@ inline std::string Le32(DWORD v) {
 // A fresh folder under the temporary folder, removed with what it holds.
 using TempFolder = ::Scratch;
 
-// Runs a program with its output in a file; returns its exit code, or -1.
+// Runs a program for up to a minute with its output in the file log (read
+// into output when given); returns its exit code, or -1 when it did not
+// start (RunProgram of tests/support/helpers.h).
 inline int RunProgram(const std::wstring& command, const std::wstring& log, std::string* output) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, NULL, TRUE};
   HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                            NULL);
   if (out == INVALID_HANDLE_VALUE) return -1;
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = NULL;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  std::wstring line = command;
-  BOOL started = CreateProcessW(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+  long code = ::RunProgram(command, L"", 60000, out);
   CloseHandle(out);
-  if (!started) return -1;
-  WaitForSingleObject(pi.hProcess, 60000);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   if (output) *output = ReadBytes(log);
   return static_cast<int>(code);
 }

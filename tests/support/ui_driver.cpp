@@ -4,8 +4,11 @@
 #include <shlobj.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
+
+#include "tests/support/helpers.h"
 
 namespace {
 
@@ -409,28 +412,36 @@ bool UiWindowGoneWait(HWND window, DWORD timeout_ms) {
   return true;
 }
 
+namespace {
+
+INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
+}  // namespace
+
+bool UiTemplateSharedIds(int dialog_id, std::vector<int>* shared) {
+  shared->clear();
+  HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(dialog_id), NULL,
+                                   InertDialog, 0);
+  if (!dialog) return false;
+  std::vector<int> seen;
+  for (HWND control = GetWindow(dialog, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    int id = GetDlgCtrlID(control);
+    if (id == -1 || id == 0xFFFF) continue;
+    if (std::find(seen.begin(), seen.end(), id) == seen.end())
+      seen.push_back(id);
+    else if (std::find(shared->begin(), shared->end(), id) == shared->end())
+      shared->push_back(id);
+  }
+  DestroyWindow(dialog);
+  return true;
+}
+
 HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id,
                       const std::wstring& folder) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  // Under a loaded Wine a start can fail once right after the program file
-  // was written by another process that has just ended; the error is
-  // printed and the start tried again, a few times at most.
-  for (int attempt = 1;; ++attempt) {
-    std::vector<wchar_t> line(command_line.begin(), command_line.end());
-    line.push_back(0);
-    if (CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL,
-                       folder.empty() ? NULL : folder.c_str(), &startup, &process))
-      break;
-    fwprintf(stderr, L"cannot start %ls (attempt %d): error %lu\n", command_line.c_str(),
-             attempt, GetLastError());
-    if (attempt == 3) return NULL;
-    Sleep(500);
-  }
-  CloseHandle(process.hThread);
-  if (process_id) *process_id = process.dwProcessId;
-  return process.hProcess;
+  return ProgramStart(command_line, folder, NULL, process_id);
 }
 
 bool UiProcessWait(HANDLE process, DWORD timeout_ms, DWORD* exit_code) {

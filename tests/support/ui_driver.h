@@ -130,12 +130,20 @@ void UiDialogsCancel(DWORD thread_id);
 intptr_t UiRunModal(const std::function<intptr_t()>& modal,
                     const std::function<bool()>& drive, bool* drive_ok = nullptr);
 
+// Creates dialog dialog_id of this program's templates, never shown, and
+// hands back in shared the ids that two controls or more of it share, each
+// once, in the order of the controls (the id of unnamed controls, -1,
+// aside): empty when each control has an id of its own. Returns false when
+// the dialog cannot be created.
+bool UiTemplateSharedIds(int dialog_id, std::vector<int>* shared);
+
 // Waits up to timeout_ms until the window is gone.
 bool UiWindowGoneWait(HWND window, DWORD timeout_ms);
 
 // Starts a program with a command line (program path first) in folder (the
-// current one when empty), trying again twice when the system refuses.
-// Returns the process handle (to close with CloseHandle) and its id, or NULL.
+// current one when empty), trying again twice when the system refuses
+// (ProgramStart). Returns the process handle (to close with CloseHandle)
+// and its id, or NULL.
 HANDLE UiProcessStart(const std::wstring& command_line, DWORD* process_id,
                       const std::wstring& folder = std::wstring());
 

@@ -32,6 +32,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "common/file.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "package/build.h"
@@ -124,7 +125,7 @@ const char* StepName(const PackageBuild& b) {
     case PACKAGE_STEP_CHECKSUM: return "module checksum";
     case PACKAGE_STEP_COPY:
       if (b.status == ST_BUILD_NAME) return "working document path";
-      return GetFileAttributesW(b.base_document) == INVALID_FILE_ATTRIBUTES
+      return FileKindGet(b.base_document) == FILE_KIND_NONE
                  ? "copying the document"
                  : "copying the template";
     case PACKAGE_STEP_KEYS: return "writing the document";

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "tests/support/helpers.h"
+
 struct ProbeRun {
   bool started = false;
   DWORD exit_code = 0;
@@ -34,24 +36,18 @@ inline ProbeRun ProbeRunAs(const wchar_t* exe, const wchar_t* version) {
   GetTempPathW(MAX_PATH, temp);
   GetTempFileNameW(temp, L"prb", 0, out);
   std::wstring command = L"\"" + path + L"\" \"" + out + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
   ProbeRun run;
-  run.started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process) != FALSE;
+  long code = RunProgram(command, L"", 30000);
+  run.started = code != -1;
+  run.exit_code = static_cast<DWORD>(code);
   if (run.started) {
-    WaitForSingleObject(process.hProcess, 30000);
-    GetExitCodeProcess(process.hProcess, &run.exit_code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     if (FILE* file = _wfopen(out, L"r")) {
       char block[4096];
       for (size_t n; (n = fread(block, 1, sizeof block, file)) > 0;) run.output.append(block, n);
       fclose(file);
     }
   } else {
-    ADD_FAILURE() << "probe not started: " << GetLastError();
+    ADD_FAILURE() << "probe not started";
   }
   DeleteFileW(out);
   RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());

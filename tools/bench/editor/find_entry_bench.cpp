@@ -19,8 +19,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "editor/editor_state.h"
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 namespace {
 
@@ -71,14 +70,15 @@ double Seconds() {
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Times repeated lookups of key; returns milliseconds per call, or -1 when
-// a lookup did not give the expected result.
-double TimeLookups(const wchar_t* key, int expected, int calls) {
+// Times repeated lookups of key in the master list of base_folder; returns
+// milliseconds per call, or -1 when a lookup did not give the expected
+// result.
+double TimeLookups(const wchar_t* base_folder, const wchar_t* key, int expected, int calls) {
   ProjectEntry entry;
   DWORD error = 0;
   double start = Seconds();
   for (int i = 0; i < calls; ++i)
-    if (find_project_entry(key, &entry, &error) != expected) return -1;
+    if (find_project_entry(base_folder, key, &entry, &error) != expected) return -1;
   return (Seconds() - start) * 1000.0 / calls;
 }
 
@@ -114,17 +114,14 @@ int main() {
          "peak working set", "peak private");
   int status = 0;
   for (int s = 0; s < 2; ++s) {
-    wchar_t executable[MAX_PATH];
-    swprintf(executable, MAX_PATH, L"%ls\\Vantorel.exe", folders[s]);
-    editor_base_folder_set(executable);
     char key[48];
     KeyText(key, sizes[s]);
     wchar_t last[48];
     MultiByteToWideChar(CP_ACP, 0, key, -1, last, 48);
     int calls = sizes[s] > 10000 ? 10 : 200;
-    double ms_last = TimeLookups(last, LIST_OK, calls);
-    double ms_missing =
-        TimeLookups(L"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", LIST_NOT_FOUND, calls);
+    double ms_last = TimeLookups(folders[s], last, LIST_OK, calls);
+    double ms_missing = TimeLookups(folders[s], L"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}",
+                                    LIST_NOT_FOUND, calls);
     Memory after = MemoryNow();
     if (ms_last < 0 || ms_missing < 0) status = 1;
     printf("%9d  %-12s %6d %11.3f %13.0f KB %10.0f KB\n", sizes[s], "last record", calls,

@@ -3,7 +3,7 @@
 // Compiles without windows.h.
 #pragma once
 
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 #include "package/build_keys.h"
 
 enum {

@@ -1,5 +1,5 @@
 // Conversions between UTF-16 and code page 932 fields.
-#include "editor/editor_text.h"
+#include "editor/project/editor_text.h"
 
 #include <windows.h>
 #include <string.h>

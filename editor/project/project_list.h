@@ -1,10 +1,11 @@
 // The project list store: "Project_List.mst", one record for every project
 // ever saved, and "Project_List.now", the fifteen projects saved last, both
-// in the base folder (record layouts in editor/project_list_records.h).
+// in the editor's base folder (record layouts in
+// editor/project/project_list_records.h).
 //
 // The lists are read in large chunks into one static buffer of the larger
 // chunk size (225,420 bytes), whatever their length, and compared in place.
-// Only the user-interface thread calls these routines, except
+// The editor calls these routines from its user-interface thread, except
 // record_project_build, which runs on the build thread while the
 // user-interface thread waits for it.
 //
@@ -20,7 +21,7 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 // Results of the master-list routines.
 enum {
@@ -55,37 +56,37 @@ struct ProjectEntry {
   wchar_t file_name[VT_PATH_CAP];
 };
 
-// Looks the GUID key up in the master list. Returns LIST_OK (entry, when
-// given, filled), LIST_NO_FILE, LIST_NOT_FOUND or LIST_READ_FAILED.
-int find_project_entry(const wchar_t* key, ProjectEntry* entry, DWORD* sysError);
+// Looks the GUID key up in the master list of base_folder. Returns LIST_OK
+// (entry, when given, filled), LIST_NO_FILE, LIST_NOT_FOUND or
+// LIST_READ_FAILED.
+int find_project_entry(const wchar_t* base_folder, const wchar_t* key, ProjectEntry* entry,
+                       DWORD* sysError);
 
-// Records a save: updates the project's master record in place or appends
-// a new one (after the last whole record), puts the project first in the
-// recent list (dropping its older entry by key and the entry with the same
-// path in any letter case), then writes editor_state.working as the
-// project file folder\file_name. updated_at is 14 characters (no
-// terminator needed); the build count written is editor_state.build_count,
-// or the record's own when that is higher (builds in other processes raise
-// it), and editor_state.build_count becomes the count written.
-// Returns LIST_OK, LIST_NO_FILE, LIST_READ_FAILED, LIST_SEEK_FAILED,
-// LIST_WRITE_FAILED or LIST_BAD_TEXT; the recent list and the project file
-// are written only after LIST_OK. The recent list is left alone when it
-// exists but cannot be read, so that its entries are never lost.
-// *file_status receives the status of the project-file write when the
-// result is LIST_OK (it may be NULL).
-int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
-                        const wchar_t* key, const wchar_t* folder,
-                        const wchar_t* file_name, int* file_status, DWORD* sysError);
+// Records a save in the lists of base_folder: updates the project's master
+// record in place or appends a new one (after the last whole record), and
+// puts the project first in the recent list (dropping its older entry by
+// key and the entry with the same path in any letter case). The project
+// file itself is the caller's to write, once this has returned LIST_OK.
+// updated_at is 14 characters (no terminator needed); the build count
+// written is *build_count, or the record's own when that is higher (builds
+// in other processes raise it), and *build_count becomes the count
+// written. Returns LIST_OK, LIST_NO_FILE, LIST_READ_FAILED,
+// LIST_SEEK_FAILED, LIST_WRITE_FAILED or LIST_BAD_TEXT; the recent list is
+// written only after the master record. The recent list is left alone when
+// it exists but cannot be read, so that its entries are never lost.
+int record_project_save(const wchar_t* base_folder, const wchar_t* updated_at,
+                        const wchar_t* project_name, const wchar_t* key, const wchar_t* folder,
+                        const wchar_t* file_name, int* build_count, DWORD* sysError);
 
-// Records a successful build in the project's master record: a blank
-// updated-at takes the created-at value, the build count becomes
-// editor_state.build_count (the editor's count, raised for this build) or
-// the record's own plus one when that is higher, and
-// editor_state.build_count becomes the count written. Returns
-// LIST_BUILD_RECORDED only when the record was written, otherwise
-// LIST_NO_FILE, LIST_NOT_FOUND, LIST_READ_FAILED, LIST_SEEK_FAILED,
-// LIST_WRITE_FAILED or LIST_BAD_TEXT.
-int record_project_build(const wchar_t* key, DWORD* sysError);
+// Records a successful build in the project's master record of the lists
+// of base_folder: a blank updated-at takes the created-at value, the build
+// count becomes *build_count (the editor's count, raised for this build)
+// or the record's own plus one when that is higher, and *build_count
+// becomes the count written. Returns LIST_BUILD_RECORDED only when the
+// record was written, otherwise LIST_NO_FILE, LIST_NOT_FOUND,
+// LIST_READ_FAILED, LIST_SEEK_FAILED, LIST_WRITE_FAILED or LIST_BAD_TEXT.
+int record_project_build(const wchar_t* base_folder, const wchar_t* key, int* build_count,
+                         DWORD* sysError);
 
 // The recent projects for the File menu: for each non-empty record in file
 // order (at most fifteen), its menu text and the record without its line
@@ -96,6 +97,6 @@ struct RecentProjects {
   RecentRecord records[RECENT_SLOTS];
 };
 
-// Reads the recent list. Returns RECENT_OK, RECENT_NO_FILE or
-// RECENT_READ_FAILED (projects then holds what was read before).
-int read_recent_projects(RecentProjects* projects, DWORD* sysError);
+// Reads the recent list of base_folder. Returns RECENT_OK, RECENT_NO_FILE
+// or RECENT_READ_FAILED (projects then holds what was read before).
+int read_recent_projects(const wchar_t* base_folder, RecentProjects* projects, DWORD* sysError);

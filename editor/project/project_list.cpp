@@ -1,13 +1,12 @@
 // The project list store: finding, recording saves and builds, and the
 // recent projects for the File menu.
-#include "editor/project_list.h"
+#include "editor/project/project_list.h"
 
 #include <string.h>
 
 #include "common/file.h"
-#include "editor/editor_state.h"
-#include "editor/editor_text.h"
-#include "editor/project_file.h"
+#include "editor/project/editor_text.h"
+#include "editor/project/project_paths.h"
 
 namespace {
 
@@ -60,12 +59,12 @@ int MasterScanRun(HANDLE file, const char* key, MasterScan* scan, DWORD* sysErro
   }
 }
 
-// Opens the master list for reading only, or for updating (created when
-// missing).
-int MasterOpen(HANDLE* file, bool update, DWORD* sysError) {
+// Opens the master list of base_folder for reading only, or for updating
+// (created when missing).
+int MasterOpen(const wchar_t* base_folder, HANDLE* file, bool update, DWORD* sysError) {
   wchar_t path[VT_PATH_CAP];
   *file = NULL;
-  if (!editor_base_path(EDITOR_MASTER_LIST_FILE, path)) return ST_BAD_NAME;
+  if (!store_path(base_folder, EDITOR_MASTER_LIST_FILE, path)) return ST_BAD_NAME;
   if (update)
     return FileOpen(path, file, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_ALWAYS, sysError);
   return FileOpen(path, file, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError);
@@ -97,8 +96,8 @@ void ListUnlock(HANDLE master) { UnlockFile(master, kLockOffset, 0, 1, 0); }
 
 // Opens the master list for an update and takes the lists' lock. Returns
 // false (nothing open) when either fails.
-bool MasterOpenLocked(HANDLE* file, DWORD* sysError) {
-  if (MasterOpen(file, true, sysError) < 0) return false;
+bool MasterOpenLocked(const wchar_t* base_folder, HANDLE* file, DWORD* sysError) {
+  if (MasterOpen(base_folder, file, true, sysError) < 0) return false;
   if (ListLock(*file)) return true;
   *sysError = ERROR_LOCK_VIOLATION;
   CloseHandle(*file);
@@ -106,10 +105,33 @@ bool MasterOpenLocked(HANDLE* file, DWORD* sysError) {
   return false;
 }
 
-// Lets go of the lock and the master list.
-void MasterClose(HANDLE file) {
-  ListUnlock(file);
-  CloseHandle(file);
+// The master list open for a look-up or an update, and where the scan of
+// it for a key ended.
+struct MasterView {
+  HANDLE file;
+  bool update;  // locked: the lists' update holds the lock until MasterClose
+  MasterScan scan;
+};
+
+// Lets go of the lock (of an update) and the master list.
+void MasterClose(MasterView* view) {
+  if (view->update) ListUnlock(view->file);
+  CloseHandle(view->file);
+}
+
+// Opens the master list of base_folder, for an update locked and created
+// when missing, and scans it for key. Returns 0 with the list open (to be
+// closed with MasterClose), or LIST_NO_FILE or LIST_READ_FAILED with
+// nothing open.
+int MasterFind(const wchar_t* base_folder, const char* key, bool update, MasterView* view,
+               DWORD* sysError) {
+  view->update = update;
+  bool opened = update ? MasterOpenLocked(base_folder, &view->file, sysError)
+                       : MasterOpen(base_folder, &view->file, false, sysError) >= 0;
+  if (!opened) return LIST_NO_FILE;
+  int st = MasterScanRun(view->file, key, &view->scan, sysError);
+  if (st) MasterClose(view);
+  return st;
 }
 
 bool KeyField(char* field, const wchar_t* key) {
@@ -133,10 +155,11 @@ bool RecentLoad(const wchar_t* path, RecentTable* table) {
   return true;
 }
 
-// Puts entry first in the recent list. Failures are not reported.
-void RecentUpdate(const ListEntry* entry) {
+// Puts entry first in the recent list of base_folder. Failures are not
+// reported.
+void RecentUpdate(const wchar_t* base_folder, const ListEntry* entry) {
   wchar_t path[VT_PATH_CAP];
-  if (!editor_base_path(EDITOR_RECENT_LIST_FILE, path)) return;
+  if (!store_path(base_folder, EDITOR_RECENT_LIST_FILE, path)) return;
   RecentTable table;
   if (!RecentLoad(path, &table)) return;
   recent_table_remove_key(&table, entry->key);
@@ -154,18 +177,17 @@ void CopyFixed(wchar_t* out, const char* field, size_t size) {
 
 }  // namespace
 
-int find_project_entry(const wchar_t* key, ProjectEntry* entry, DWORD* sysError) {
+int find_project_entry(const wchar_t* base_folder, const wchar_t* key, ProjectEntry* entry,
+                       DWORD* sysError) {
   char key_field[sizeof ListEntry().key];
   if (!KeyField(key_field, key)) return LIST_NOT_FOUND;
-  HANDLE file;
-  if (MasterOpen(&file, false, sysError) < 0) return LIST_NO_FILE;
-  MasterScan scan;
-  int st = MasterScanRun(file, key_field, &scan, sysError);
-  CloseHandle(file);
+  MasterView view;
+  int st = MasterFind(base_folder, key_field, false, &view, sysError);
   if (st) return st;
-  if (!scan.found) return LIST_NOT_FOUND;
+  MasterClose(&view);
+  if (!view.scan.found) return LIST_NOT_FOUND;
   if (entry) {
-    const MasterRecord& r = scan.record;
+    const MasterRecord& r = view.scan.record;
     CopyFixed(entry->created_at, r.created_at, sizeof r.created_at);
     CopyFixed(entry->updated_at, r.updated_at, sizeof r.updated_at);
     CopyFixed(entry->build_count, r.build_count, sizeof r.build_count);
@@ -176,9 +198,9 @@ int find_project_entry(const wchar_t* key, ProjectEntry* entry, DWORD* sysError)
   return LIST_OK;
 }
 
-int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
-                        const wchar_t* key, const wchar_t* folder,
-                        const wchar_t* file_name, int* file_status, DWORD* sysError) {
+int record_project_save(const wchar_t* base_folder, const wchar_t* updated_at,
+                        const wchar_t* project_name, const wchar_t* key, const wchar_t* folder,
+                        const wchar_t* file_name, int* build_count, DWORD* sysError) {
   // Every text is checked before anything is written: a folder or file
   // name that does not fit would register another file than the one saved.
   ListEntry entry;
@@ -188,6 +210,7 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
       !text_to_field(entry.folder, sizeof entry.folder, folder) ||
       !text_to_field(entry.file_name, sizeof entry.file_name, file_name))
     return LIST_BAD_TEXT;
+  // A project path too long for the file layer could not be opened again.
   wchar_t project_path[VT_PATH_MAX + 1];
   if (TextFormat(project_path, VT_PATH_MAX + 1, L"%s\\%s", folder, file_name) < 0)
     return LIST_BAD_TEXT;
@@ -195,67 +218,57 @@ int record_project_save(const wchar_t* updated_at, const wchar_t* project_name,
   for (int i = 0; i < LIST_STAMP_LENGTH; ++i)
     stamp[i] = updated_at[i] < 0x80 ? static_cast<char>(updated_at[i]) : '?';
 
-  HANDLE file;
-  if (!MasterOpenLocked(&file, sysError)) return LIST_NO_FILE;
-  MasterScan scan;
-  int st = MasterScanRun(file, entry.key, &scan, sysError);
-  if (st) {
-    MasterClose(file);
-    return st;
-  }
-  MasterRecord& record = scan.record;
-  int count = editor_state.build_count;
-  if (scan.found) {
+  MasterView view;
+  int st = MasterFind(base_folder, entry.key, true, &view, sysError);
+  if (st) return st;
+  MasterRecord& record = view.scan.record;
+  int count = *build_count;
+  if (view.scan.found) {
     master_record_count_update(&record);
     memcpy(record.updated_at, stamp, sizeof record.updated_at);
     // Builds in other processes may have raised it since the editor read it.
     int stored = master_record_build_count(&record);
     if (stored > count) count = stored;
   } else {
-    master_record_init(&record, entry.key, master_sequence_next(scan.last_sequence), stamp);
+    master_record_init(&record, entry.key, master_sequence_next(view.scan.last_sequence), stamp);
   }
   master_record_set_build_count(&record, count);
   record.entry = entry;
-  st = MasterWrite(file, scan.offset, &record, sysError);
+  st = MasterWrite(view.file, view.scan.offset, &record, sysError);
   if (st == 0) {
-    editor_state.build_count = master_record_build_count(&record);
-    RecentUpdate(&entry);
+    *build_count = master_record_build_count(&record);
+    RecentUpdate(base_folder, &entry);
   }
-  MasterClose(file);
-  if (st) return st;
-
-  DWORD error = 0;
-  int written = project_file_store(project_path, &editor_state.working, &error);
-  if (file_status) *file_status = written;
-  if (written < 0) *sysError = error;
-  return LIST_OK;
+  MasterClose(&view);
+  return st ? st : LIST_OK;
 }
 
-int record_project_build(const wchar_t* key, DWORD* sysError) {
+int record_project_build(const wchar_t* base_folder, const wchar_t* key, int* build_count,
+                         DWORD* sysError) {
   char key_field[sizeof ListEntry().key];
   if (!KeyField(key_field, key)) return LIST_BAD_TEXT;
-  HANDLE file;
-  if (!MasterOpenLocked(&file, sysError)) return LIST_NO_FILE;
-  MasterScan scan;
-  int st = MasterScanRun(file, key_field, &scan, sysError);
-  if (st == 0 && !scan.found) st = LIST_NOT_FOUND;
+  MasterView view;
+  int st = MasterFind(base_folder, key_field, true, &view, sysError);
+  if (st) return st;
+  MasterRecord& record = view.scan.record;
+  if (!view.scan.found) st = LIST_NOT_FOUND;
   if (st == 0) {
     // Builds in other processes count too.
-    int count = master_record_build_count(&scan.record) + 1;
-    if (editor_state.build_count > count) count = editor_state.build_count;
-    master_record_note_build(&scan.record, count);
-    st = MasterWrite(file, scan.offset, &scan.record, sysError);
-    if (st == 0) editor_state.build_count = master_record_build_count(&scan.record);
+    int count = master_record_build_count(&record) + 1;
+    if (*build_count > count) count = *build_count;
+    master_record_note_build(&record, count);
+    st = MasterWrite(view.file, view.scan.offset, &record, sysError);
+    if (st == 0) *build_count = master_record_build_count(&record);
   }
-  MasterClose(file);
+  MasterClose(&view);
   return st ? st : LIST_BUILD_RECORDED;
 }
 
-int read_recent_projects(RecentProjects* projects, DWORD* sysError) {
+int read_recent_projects(const wchar_t* base_folder, RecentProjects* projects, DWORD* sysError) {
   memset(projects, 0, sizeof *projects);
   wchar_t path[VT_PATH_CAP];
   HANDLE file;
-  if (!editor_base_path(EDITOR_RECENT_LIST_FILE, path) ||
+  if (!store_path(base_folder, EDITOR_RECENT_LIST_FILE, path) ||
       FileOpen(path, &file, GENERIC_READ, kShareAll, OPEN_EXISTING, sysError) < 0)
     return RECENT_NO_FILE;
   int result = RECENT_OK;

@@ -106,17 +106,13 @@ static_assert(offsetof(ProjectRecord, signing_settings_path) == 0x538, "signing_
 static_assert(offsetof(ProjectRecord, linked_installer_path) == 0x648, "linked_installer_path");
 static_assert(offsetof(ProjectRecord, reserved_1880) == 0x758, "reserved tail");
 
-// Messages of the project-file opening checks and their proposed texts.
-// 2013 and 2014 are the string table's; 2012 has no text there yet, and the
-// text below is the one to put into it.
+// Messages of the project-file opening checks: the numbers of their texts
+// in the editor's string table.
 enum {
   PROJECT_MSG_UNREADABLE = 2012,   // the file's size cannot be queried
   PROJECT_MSG_NOT_PROJECT = 2013,  // the size is not 2696 bytes
   PROJECT_MSG_INVALID = 2014       // empty name, bad GUID or no project folder
 };
-#define PROJECT_MSG_UNREADABLE_TEXT u8"プロジェクトファイルが見つからないか、読み込めません。"
-#define PROJECT_MSG_NOT_PROJECT_TEXT u8"有効なプロジェクトファイルではありません。"
-#define PROJECT_MSG_INVALID_TEXT u8"無効なプロジェクトファイルです。"
 
 // Fills the record as a new project without a GUID: zeros, os_flags "0000"
 // then six "1" and six NULs.

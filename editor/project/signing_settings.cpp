@@ -1,5 +1,5 @@
 // Signing settings: composing the signing tool's arguments.
-#include "editor/signing_settings.h"
+#include "editor/project/signing_settings.h"
 
 #include <string.h>
 

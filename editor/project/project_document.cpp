@@ -1,5 +1,5 @@
 // The configuration keys of a project's build.
-#include "editor/project_document.h"
+#include "editor/project/project_document.h"
 
 #include "common/os_code.h"
 #include "common/text.h"

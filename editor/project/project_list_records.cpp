@@ -1,12 +1,12 @@
 // The project list records: formatting and reading their number fields,
 // the recent table and the menu texts.
-#include "editor/project_list_records.h"
+#include "editor/project/project_list_records.h"
 
 #include <string.h>
 
 #include "common/cp932.h"
 #include "common/text.h"
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 namespace {
 
@@ -55,6 +55,19 @@ void RemoveSlot(RecentTable* table, int index) {
   memmove(&table->slots[index], &table->slots[index + 1],
           sizeof(RecentRecord) * static_cast<size_t>(RECENT_SLOTS - 1 - index));
   memset(&table->slots[RECENT_SLOTS - 1], 0, sizeof(RecentRecord));
+}
+
+// Removes the first non-empty slot whose entry matches. Returns whether
+// one was removed.
+template <typename Match>
+bool RemoveFirst(RecentTable* table, Match matches) {
+  for (int i = 0; i < RECENT_SLOTS; ++i) {
+    if (!SlotEmpty(&table->slots[i]) && matches(table->slots[i].entry)) {
+      RemoveSlot(table, i);
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -161,23 +174,12 @@ void recent_table_load(RecentTable* table, const void* bytes, size_t size) {
 }
 
 bool recent_table_remove_key(RecentTable* table, const char key[48]) {
-  for (int i = 0; i < RECENT_SLOTS; ++i) {
-    if (!SlotEmpty(&table->slots[i]) && list_entry_has_key(&table->slots[i].entry, key)) {
-      RemoveSlot(table, i);
-      return true;
-    }
-  }
-  return false;
+  return RemoveFirst(table, [key](const ListEntry& e) { return list_entry_has_key(&e, key); });
 }
 
 bool recent_table_remove_path(RecentTable* table, const ListEntry* entry) {
-  for (int i = 0; i < RECENT_SLOTS; ++i) {
-    if (!SlotEmpty(&table->slots[i]) && list_entries_same_path(&table->slots[i].entry, entry)) {
-      RemoveSlot(table, i);
-      return true;
-    }
-  }
-  return false;
+  return RemoveFirst(table,
+                     [entry](const ListEntry& e) { return list_entries_same_path(&e, entry); });
 }
 
 void recent_table_push_front(RecentTable* table, const ListEntry* entry) {

@@ -1,6 +1,6 @@
 // The project record: new projects, GUID text and the content checks of a
 // project file.
-#include "editor/project_record.h"
+#include "editor/project/project_record.h"
 
 #include <string.h>
 
