@@ -115,10 +115,10 @@ bool SettingsOwn(const Paths& p) {
 int PrivateFolderMake(wchar_t* folder, HANDLE* held, DWORD* sysError) {
   wchar_t temp[VT_PATH_CAP];
   TempFolderGet(temp);
-  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
+  DWORD first = GetTickCount() ^ (GetCurrentProcessId() << 8);
   int status = ST_DIR_BAD_PATH;
   for (int i = 0; i < kPrivateNames; ++i) {
-    unsigned tag = static_cast<unsigned>((seed + i) & 0xFFFF);
+    unsigned tag = static_cast<unsigned>((first + i) & 0xFFFF);
     if (TextFormat(folder, VT_PATH_CAP, L"%svts%04X", temp, tag) < 0) break;
     status = DirCreateOwn(folder, held, sysError);
     if (status != ST_DIR_EXISTS) break;
